@@ -1,0 +1,85 @@
+// Reader and writer of FASTA sequence text and of quality files.
+//
+// Record-at-a-time readers (GetNextSequence) return one record per call from
+// a stream of any length; the whole-input readers (Read, Append, Read0) fill a
+// SequenceVector. Lines of any length are read whole: a data line longer than
+// a reader's line buffer is read in pieces and all of it is kept, while a
+// header line longer than the buffer keeps what fits and the rest of it is
+// skipped. A stream that fails without reaching end of input ends every
+// reading loop.
+//
+// Header forms: "split" (name = first word after '>', description = the rest
+// after the one white-space character that ended the name), "whole-name"
+// (name = the whole line after '>') and "description" (description = the
+// whole line after '>', name empty).
+
+#ifndef TOOLKIT_FASTAFILE_H
+#define TOOLKIT_FASTAFILE_H
+
+#include <istream>
+#include <ostream>
+#include <string>
+
+#include "toolkit/Sequence.h"
+
+class FASTAFile {
+public:
+    FASTAFile();
+    ~FASTAFile();
+
+    // Next record, split header. Before the first call the caller writes '1'
+    // into buffer[0]; afterwards the buffer carries the next record's header
+    // line between calls. Returns 0 when a data line holds a NUL byte after
+    // its first character (record keeps the lines before it), and 0 when the
+    // stream failed without reaching end of input; else 1. After each call
+    // the caller tests in.eof() and stops when it is set.
+    int GetNextSequence(std::istream& in, char* buffer, int size, Sequence& record);
+
+    // Next record, whole-name header; the next header waits in mPendingHeader.
+    // The description is not touched.
+    void GetNextSequence(std::istream& in, Sequence& record);
+
+    // Whole input, split headers, one trailing white-space character of each
+    // data line removed. Data lines before the first header form a record with
+    // empty name and description (Append: they go to the last record held).
+    int Read(std::istream& in, SequenceVector& records);
+    int Append(std::istream& in, SequenceVector& records);
+    int Read(std::string fileName, SequenceVector& records);
+    int Read(std::istream& in, Sequence& record);
+    int Read(std::string fileName, Sequence& record);
+
+    // Whole file, description headers; only ACGTNX/acgtnx are kept.
+    int Read0(std::string fileName, SequenceVector& records);
+    int Read0(std::string fileName, Sequence& record);
+
+    // FASTA text: '>' name ' ' description, then mBasesPerLine bases a line.
+    void Write(std::ostream& out, SequenceVector& records);
+    void Write(std::ostream& out, Sequence& record);
+    void Write(std::string fileName, SequenceVector& records);
+    void Write(std::string fileName, Sequence& record);
+
+    // Quality files: header as Write, then mQualsPerLine values a line.
+    void WriteQual(std::ostream& out, SequenceQuality& record);
+    void WriteQual(std::ostream& out, SequenceQualityVector& records);
+    void WriteQual(std::string fileName, SequenceQualityVector& records);
+    void WriteQual(std::string fileName, SequenceQuality& record);
+
+    int ReadQual(std::istream& in, SequenceQualityVector& records);
+    int ReadQual(std::string fileName, SequenceQualityVector& records);
+    int ReadQual(std::string fileName, SequenceQuality& record);
+    int ReadQual0(std::string fileName, SequenceQualityVector& records);
+    int ReadQualX(std::istream& in, SequenceQualityVector& records);
+
+    int mReserveSize;            // bases (values) reserved per record started
+    int mBasesPerLine;           // bases per line written by Write
+    int mQualsPerLine;           // values per line written by WriteQual
+    std::string mPendingHeader;  // header read ahead by the two-argument reader
+
+private:
+    // Shared by Read and Append: new records from index i + 1 on.
+    int ReadFrom(std::istream& in, SequenceVector& records, int i);
+    // Shared by the two ReadQual collection forms.
+    int ReadQualFrom(std::istream& in, SequenceQualityVector& records, bool reportBlank);
+};
+
+#endif
