@@ -1,0 +1,92 @@
+#include "kmer/Mer.h"
+
+#include <iostream>
+
+#include "toolkit/Sequence.h"
+
+int Mer::mMerSize = 32;
+int Mer::mThinFactor = 1;
+int Mer::mThinSlice = 1;
+int Mer::BITSUNUSED = 0;
+int Mer::BASESUNUSED = 0;
+std::uint64_t Mer::mValueMask = ~0ULL;
+
+void Mer::setMerSize(int k) {
+  mMerSize = k;
+  BASESUNUSED = 32 - k;
+  BITSUNUSED = 2 * (32 - k);
+  // Out-of-range k is rejected by the callers; keep the mask defined anyway.
+  if (BITSUNUSED <= 0)
+    mValueMask = ~0ULL;
+  else if (BITSUNUSED >= 64)
+    mValueMask = 0;
+  else
+    mValueMask = ~0ULL >> BITSUNUSED;
+}
+
+void Mer::set(const char* s) {
+  mValue = 0;
+  for (int i = 0; i < mMerSize; ++i) ShiftInBase(s[i]);
+}
+
+Mer::Mer(Sequence& seq, int start, bool& bad) : mValue(0) {
+  bad = false;
+  const char* b = seq.mBases.data();
+  for (int p = start; p < start + mMerSize; ++p) {
+    unsigned char code = gMerCodes.mCode[(unsigned char)b[p]];
+    if (code < 4)
+      ShiftInBits((char)code);
+    else
+      bad = true;
+  }
+}
+
+Mer::Mer(Sequence& seq, int start) : mValue(0) {
+  const char* b = seq.mBases.data();
+  for (int p = start; p < start + mMerSize; ++p) {
+    unsigned char code = gMerCodes.mCode[(unsigned char)b[p]];
+    if (code < 4) {
+      ShiftInBits((char)code);
+    } else {
+      std::cerr << "Mer(Seq,int) ILLEGAL CHARACTER: " << b[p] << " from: ";
+      std::cerr.write(b, (std::streamsize)seq.mBases.size());
+      std::cerr << '\n';
+    }
+  }
+}
+
+std::string Mer::ToString() const {
+  static const char kLetters[4] = {'A', 'C', 'G', 'T'};
+  std::string s((std::size_t)mMerSize, 'A');
+  for (int i = 0; i < mMerSize; ++i) s[i] = kLetters[(mValue >> (2 * (mMerSize - 1 - i))) & 3];
+  return s;
+}
+
+void Mer::InitWithFirstCleanMer(Sequence& seq, int& idx) {
+  const int n = (int)seq.mBases.size();
+  const char* b = seq.mBases.data();
+  int i = idx;
+  int end = idx + mMerSize;
+  while (i < end) {
+    // The record ends before a full window: the walk is over (idx ends at or past n).
+    if (i >= n) break;
+    char c = b[i];
+    if (IsUnclean(c)) {
+      // Restart the window after c; give up when it no longer fits.
+      end = i + mMerSize + 1;
+      if ((unsigned)end > (unsigned)n) break;
+    } else {
+      ShiftInBase(c);
+    }
+    ++i;
+  }
+  idx = end - 1;
+}
+
+void Mer::ShiftInClean(Sequence& seq, int& idx) {
+  if (idx == 0 || IsUnclean(seq.mBases[idx])) {
+    InitWithFirstCleanMer(seq, idx);
+    return;
+  }
+  ShiftInBase(seq.mBases[idx]);
+}

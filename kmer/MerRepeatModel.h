@@ -1,0 +1,186 @@
+#ifndef KMER_MERREPEATMODEL_H
+#define KMER_MERREPEATMODEL_H
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <istream>
+#include <string>
+
+#include "kmer/Mer.h"
+#include "kmer/Mer2IntMap.h"
+#include "toolkit/CLibraryAdditions.h"
+#include "toolkit/ParseUtils.h"
+#include "toolkit/gzstream.h"
+
+// Outcome of reading a k-mer distribution file (MerRepeatModel::ReadDist).
+enum ReadDistStatus {
+  ReadDistOK = 0,      // read to the end of input, or to a body line that begins
+                       // with a blank or a tab (which ends the body)
+  ReadDistOpenFailed,  // the file could not be opened (file-name form only)
+  ReadDistReadFailed,  // the input failed before its end: a read error, damaged or
+                       // truncated gzip data, a stream already failed when given
+  ReadDistBadHeader,   // no header line, a missing field, k outside 1 to 32 or a
+                       // thinning factor below 1; nothing was changed, the k-mer
+                       // length and thinning of the process included
+  ReadDistBadLine      // a non-empty body line without a blank or a tab, or a line
+                       // longer than 299,999 characters
+};
+
+// What ReadDist reports: the status, and the 1-based line of the file where the
+// reading stopped on a fault (the header is line 1; 0 when no line applies).
+// On any status but ReadDistOK the caller must not use the model: it may hold
+// part of the file, and after a bad body line the header's k and thinning are
+// already in force.
+struct ReadDistResult {
+  ReadDistStatus mStatus;
+  int mLine;
+
+  ReadDistResult(ReadDistStatus status = ReadDistOK, int line = 0)
+      : mStatus(status), mLine(line) {}
+  bool ok() const { return mStatus == ReadDistOK; }
+  // A short description for the user, led by "line N: " when a line applies.
+  std::string Message() const;
+};
+
+inline std::string ReadDistResult::Message() const {
+  std::string where = mLine > 0 ? "line " + std::to_string(mLine) + ": " : std::string();
+  switch (mStatus) {
+    case ReadDistOK:
+      return "ok";
+    case ReadDistOpenFailed:
+      return "cannot open file";
+    case ReadDistReadFailed:
+      return where + "read error (damaged or truncated input)";
+    case ReadDistBadHeader:
+      return where +
+             "bad header: expected name, k (1 to 32), thinning factor (at least 1), "
+             "thinning slice and minimum count";
+    case ReadDistBadLine:
+      return where + "malformed line (no blank or tab, or longer than 299999 characters)";
+  }
+  return "unknown status";
+}
+
+// The k-mer count model with a name and the limits of an acceptable count.
+template <class F>
+class MerRepeatModel : public Mer2IntMap<F> {
+ public:
+  std::string mName;
+  int mMaxCount;
+  int mMinCount;
+  int mDistMinCount;  // minimum count recorded in the distribution file's header
+
+  MerRepeatModel() : mName("MerModel"), mMaxCount(1000), mMinCount(2), mDistMinCount(1) {}
+
+  // True for every k-mer when the model is empty and for k-mers it does not
+  // hold; otherwise when mMinCount <= count <= mMaxCount.
+  bool isAcceptableFrequency(Mer& m) const {
+    if (this->mCounts.empty()) return true;
+    typename Mer2IntMap<F>::CountMap::const_iterator it = this->mCounts.find(m);
+    if (it == this->mCounts.end()) return true;
+    return it->second >= mMinCount && it->second <= mMaxCount;
+  }
+
+  // Reads a distribution file, plain or gzip-compressed: the header sets mName,
+  // mDistMinCount and the process-wide k and thinning; every body k-mer with a
+  // count of at least minCount is stored with that count. Progress goes to
+  // standard error every 100,000 body lines. Empty body lines are skipped.
+  ReadDistResult ReadDist(std::istream& in, int minCount);
+  ReadDistResult ReadDist(std::string fileName, int minCount);
+
+  // Writes the header and every k-mer with a count of at least minCount, then
+  // closes out. Failures show in out's state (fail() after the call).
+  void WriteDist(std::ofstream& out, int minCount);
+  void WriteDist(std::string fileName, int minCount);
+};
+
+template <class F>
+ReadDistResult MerRepeatModel<F>::ReadDist(std::istream& in, int minCount) {
+  const std::streamsize kLimit = (std::streamsize)sizeof(readbuf);
+  if (in.fail()) return ReadDistResult(ReadDistReadFailed, 0);  // unusable before any read
+  std::string header;
+  if (!GetLine(in, header)) {
+    if (in.bad()) return ReadDistResult(ReadDistReadFailed, 1);
+    return ReadDistResult(ReadDistBadHeader, 1);  // empty input or an overlong header
+  }
+  int pos = 0;
+  std::string name = SplitNext(header, pos);
+  int fields[4];
+  for (int i = 0; i < 4; ++i) {
+    if (pos < 0) return ReadDistResult(ReadDistBadHeader, 1);
+    fields[i] = NextInt(header, pos);
+    if (pos < 0) return ReadDistResult(ReadDistBadHeader, 1);
+  }
+  if (name.empty() || fields[0] < 1 || fields[0] > 32 || fields[1] < 1)
+    return ReadDistResult(ReadDistBadHeader, 1);
+
+  mName = name;
+  mDistMinCount = fields[3];
+  Mer::setMerSize(fields[0]);
+  Mer::mThinFactor = fields[1];
+  Mer::mThinSlice = fields[2];
+  const int k = Mer::mMerSize;
+
+  int n = 1;  // body lines read; body line n is line n + 1 of the file
+  while (!in.eof()) {
+    in.getline(readbuf, kLimit);
+    if (in.bad()) return ReadDistResult(ReadDistReadFailed, n + 1);
+    if (in.fail()) {
+      if (in.gcount() == 0 && in.eof()) break;  // end of input, no further line
+      return ReadDistResult(ReadDistBadLine, n + 1);  // longer than the buffer
+    }
+    const std::size_t len = std::strlen(readbuf);
+    if (len > 0) {
+      const char* sep = std::strpbrk(readbuf, " \t");
+      if (sep == nullptr) return ReadDistResult(ReadDistBadLine, n + 1);
+      if (sep == readbuf) break;  // a line led by a blank or a tab ends the body
+      int count = std::atoi(sep + 1);
+      if (count >= minCount) {
+        // The k-mer is the line's first k characters; a shorter line gives only
+        // what it holds, never bytes left in the buffer by an earlier line.
+        Mer m;
+        const std::size_t take = len < (std::size_t)k ? len : (std::size_t)k;
+        for (std::size_t i = 0; i < take; ++i) m.ShiftInBase(readbuf[i]);
+        this->mCounts[m] = count;
+      }
+    }
+    if (n % 100000 == 0)
+      std::cerr << "Mers seen:" << n << "\t size=" << this->mCounts.size() << '\n';
+    ++n;
+  }
+  if (in.bad()) return ReadDistResult(ReadDistReadFailed, n + 1);
+  return ReadDistResult();
+}
+
+template <class F>
+ReadDistResult MerRepeatModel<F>::ReadDist(std::string fileName, int minCount) {
+  igzstream in;
+  in.open(fileName.c_str(), std::ios::in);
+  if (!in.good()) return ReadDistResult(ReadDistOpenFailed, 0);
+  ReadDistResult result = ReadDist(in, minCount);
+  in.close();
+  if (result.ok() && in.bad()) result = ReadDistResult(ReadDistReadFailed, 0);
+  return result;
+}
+
+template <class F>
+void MerRepeatModel<F>::WriteDist(std::ofstream& out, int minCount) {
+  std::cout << "WriteDist mName = " << mName << '\n';
+  out << mName << '\t' << Mer::mMerSize << '\t' << Mer::mThinFactor << '\t' << Mer::mThinSlice
+      << '\t' << minCount << '\n';
+  for (typename Mer2IntMap<F>::CountMap::const_iterator it = this->mCounts.begin();
+       it != this->mCounts.end(); ++it) {
+    if (it->second >= minCount) out << it->first.ToString() << '\t' << it->second << '\n';
+  }
+  out.close();
+}
+
+template <class F>
+void MerRepeatModel<F>::WriteDist(std::string fileName, int minCount) {
+  std::ofstream out(fileName.c_str(), std::ios::out | std::ios::trunc);
+  WriteDist(out, minCount);
+}
+
+#endif

@@ -1,0 +1,77 @@
+// zarnmerdist: counts the canonical k-mers of FASTA files (plain or gzip) and
+// writes the k-mers seen at least minCount times to a distribution file.
+//
+// Exit status: 0 after a complete run, 1 on a bad command line, 2 when an input
+// file cannot be read or the output file cannot be written.
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "kmer/Mer.h"
+#include "kmer/MerRepeatModel.h"
+#include "toolkit/gzstream.h"
+
+static void Fail(int status, const std::string& message) {
+  std::cout.flush();
+  std::cerr << "zarnmerdist: " << message << std::endl;
+  exit(status);
+}
+
+int main(int argc, char** argv) {
+  if (argc < 7) {
+    std::cout << "\n zarnmerdist merlen thinfactor thinslice minCount outFile file1 [file2 file3 ...]\n";
+    std::cout.flush();
+    exit(1);
+  }
+  const int merlen = atoi(argv[1]);
+  const int thinfactor = atoi(argv[2]);
+  const int thinslice = atoi(argv[3]);
+  const int minCount = atoi(argv[4]);
+  const std::string outFile = argv[5];
+  if (merlen < 1 || merlen > 32)
+    Fail(1, std::string("merlen must be between 1 and 32, got '") + argv[1] + "'");
+  if (thinfactor < 1)
+    Fail(1, std::string("thinfactor must be at least 1, got '") + argv[2] + "'");
+
+  Mer::setMerSize(merlen);
+  Mer::mThinFactor = thinfactor;
+  Mer::mThinSlice = thinslice;
+
+  MerRepeatModel<MerSymmetricHashF> model;
+
+  for (int i = 6; i < argc; ++i) {
+    const std::string name = argv[i];
+    igzstream in;
+    std::cout << "Add " << name << '\n';
+    in.open(name.c_str(), std::ios::in);
+    if (!in.good()) Fail(2, "cannot open input file '" + name + "'");
+    model.Add(in);
+    // A clean end of input has eof set and bad clear (see gzstream.h).
+    const bool readFailed = in.bad() || !in.eof();
+    in.close();
+    if (readFailed || in.bad())
+      Fail(2, "read error in input file '" + name + "' (damaged or truncated?); no output written");
+  }
+
+  model.mDistMinCount = minCount;
+  model.mName = outFile;
+  std::cout << "Writing distribution..";
+  std::cout.flush();
+  // Opened only now, so a failed input leaves an existing output file untouched.
+  std::ofstream out(outFile.c_str(), std::ios::out | std::ios::trunc);
+  if (!out.is_open()) {
+    std::cout << '\n';
+    Fail(2, "cannot create output file '" + outFile + "'");
+  }
+  model.WriteDist(out, minCount);
+  if (out.fail()) {
+    std::remove(outFile.c_str());  // a cut-short distribution file would read as a valid one
+    std::cout << '\n';
+    Fail(2, "error writing output file '" + outFile + "'");
+  }
+  std::cout << "done." << std::endl;
+  exit(0);
+}

@@ -1,0 +1,355 @@
+#include "kmer/MerRepeatModel.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace {
+
+typedef MerRepeatModel<MerSymmetricHashF> Model;
+
+// Reading a distribution file changes the process-wide k and thinning: put the
+// start-up values back after every test.
+class MerRepeatModelTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Reset(); }
+  void TearDown() override { Reset(); }
+  static void Reset() {
+    Mer::setMerSize(32);
+    Mer::mThinFactor = 1;
+    Mer::mThinSlice = 1;
+  }
+};
+
+// Stored k-mers as the model holds them, with their counts.
+std::map<std::string, int> Counts(const Model& m) {
+  std::map<std::string, int> out;
+  for (const auto& e : m.mCounts) out[e.first.ToString()] = e.second;
+  return out;
+}
+
+ReadDistResult ReadText(Model& m, const std::string& text, int minCount = 1) {
+  std::istringstream in(text);
+  return m.ReadDist(in, minCount);
+}
+
+std::string TempPath(const std::string& name) { return ::testing::TempDir() + "kmer_" + name; }
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+void WriteGzip(const std::string& path, const std::string& text) {
+  gzFile gz = gzopen(path.c_str(), "wb");
+  ASSERT_NE(gz, nullptr);
+  ASSERT_EQ(gzwrite(gz, text.data(), (unsigned)text.size()), (int)text.size());
+  gzclose(gz);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class CaptureStream {
+ public:
+  explicit CaptureStream(std::ostream& os) : mOs(os), mOld(os.rdbuf(mBuf.rdbuf())) {}
+  ~CaptureStream() { mOs.rdbuf(mOld); }
+  std::string str() const { return mBuf.str(); }
+
+ private:
+  std::ostream& mOs;
+  std::ostringstream mBuf;
+  std::streambuf* mOld;
+};
+
+TEST_F(MerRepeatModelTest, InitialValues) {
+  Model m;
+  EXPECT_EQ(m.mName, "MerModel");
+  EXPECT_EQ(m.mMaxCount, 1000);
+  EXPECT_EQ(m.mMinCount, 2);
+  EXPECT_EQ(m.mDistMinCount, 1);
+  EXPECT_TRUE(m.mCounts.empty());
+  EXPECT_EQ(m.mWindowCount, 0);
+  EXPECT_TRUE(m.mSequenceNames.empty());
+}
+
+TEST_F(MerRepeatModelTest, AcceptableFrequency) {
+  Mer::setMerSize(5);
+  Model m;
+  Mer any("GGGGC");
+  EXPECT_TRUE(m.isAcceptableFrequency(any)) << "an empty model accepts every k-mer";
+
+  m.mCounts[Mer("ACGTT")] = 1;
+  m.mCounts[Mer("AAAAA")] = 500;
+  struct Case {
+    const char* mer;
+    bool acceptable;
+  } cases[] = {{"ACGTT", false}, {"AACGT", false}, {"AAAAA", true}, {"TTTTT", true}, {"GGGGC", true}};
+  for (const Case& c : cases) {
+    Mer q(c.mer);
+    EXPECT_EQ(m.isAcceptableFrequency(q), c.acceptable) << c.mer;
+  }
+  m.mMaxCount = 100;
+  Mer a("AAAAA"), t("TTTTT");
+  EXPECT_FALSE(m.isAcceptableFrequency(a));
+  EXPECT_FALSE(m.isAcceptableFrequency(t));
+  m.mMaxCount = 500;  // both limits are inclusive
+  EXPECT_TRUE(m.isAcceptableFrequency(a));
+  m.mMinCount = 1;
+  Mer once("ACGTT");
+  EXPECT_TRUE(m.isAcceptableFrequency(once));
+}
+
+TEST_F(MerRepeatModelTest, HeaderSetsNameLengthAndThinning) {
+  Model m;
+  ReadDistResult r = ReadText(m, "MerModel\t12\t4\t1\t2\n");
+  ASSERT_TRUE(r.ok()) << r.Message();
+  EXPECT_EQ(m.mName, "MerModel");
+  EXPECT_EQ(Mer::mMerSize, 12);
+  EXPECT_EQ(Mer::BASESUNUSED, 20);
+  EXPECT_EQ(Mer::mThinFactor, 4);
+  EXPECT_EQ(Mer::mThinSlice, 1);
+  EXPECT_EQ(m.mDistMinCount, 2);
+  EXPECT_TRUE(m.mCounts.empty()) << "a header line alone is a valid, empty model";
+}
+
+TEST_F(MerRepeatModelTest, HeaderNumbersAreTheNextDigitRuns) {
+  Model m;
+  ASSERT_TRUE(ReadText(m, "  my model 7\t3 x5\t-1\t-4\n").ok());
+  EXPECT_EQ(m.mName, "my");
+  EXPECT_EQ(Mer::mMerSize, 7);
+  EXPECT_EQ(Mer::mThinFactor, 3);
+  EXPECT_EQ(Mer::mThinSlice, 5);
+  EXPECT_EQ(m.mDistMinCount, -1);
+}
+
+TEST_F(MerRepeatModelTest, BodyLinesAndEndings) {
+  const std::string body =
+      "d\t4\t1\t0\t1\n"
+      "ACGT\t3\n"
+      "aacg 9\n"      // blank separator, lower case
+      "\n"            // empty lines are skipped
+      "GGGC\t  12\r\n";  // leading white space before the count, CR after it
+  std::map<std::string, int> want = {{"ACGT", 3}, {"AACG", 9}, {"GGGC", 12}};
+  Model withNewline, without;
+  ASSERT_TRUE(ReadText(withNewline, body).ok());
+  ASSERT_TRUE(ReadText(without, body.substr(0, body.size() - 1)).ok());
+  EXPECT_EQ(Counts(withNewline), want);
+  EXPECT_EQ(Counts(without), want);
+  Model noNewlineAfterHeader;
+  ASSERT_TRUE(ReadText(noNewlineAfterHeader, "d\t4\t1\t0\t1").ok());
+  EXPECT_EQ(Mer::mMerSize, 4);
+}
+
+TEST_F(MerRepeatModelTest, KmerAndItsReverseComplementShareOneEntry) {
+  Model m;
+  ASSERT_TRUE(ReadText(m, "d\t4\t1\t0\t1\nCGTT\t5\nAACG\t8\n").ok());
+  EXPECT_EQ(Counts(m), (std::map<std::string, int>{{"CGTT", 8}}))
+      << "stored under the earlier line's k-mer with the later line's count";
+  EXPECT_TRUE(m.Contains(Mer("AACG")));
+}
+
+TEST_F(MerRepeatModelTest, MinCountFilter) {
+  Model m;
+  ASSERT_TRUE(ReadText(m, "d\t4\t1\t0\t1\nAAAA\t2\nCCCC\t3\nGGTA\t40\n", 3).ok());
+  EXPECT_EQ(Counts(m), (std::map<std::string, int>{{"CCCC", 3}, {"GGTA", 40}}));
+}
+
+TEST_F(MerRepeatModelTest, LineLedByBlankOrTabEndsTheBody) {
+  for (const char* lead : {"\t", " "}) {
+    Model m;
+    ReadDistResult r =
+        ReadText(m, std::string("d\t4\t1\t0\t1\nAAAA\t2\n") + lead + "CCCC\t3\nGGGG\t4\nno separator\n");
+    EXPECT_TRUE(r.ok()) << r.Message();
+    EXPECT_EQ(Counts(m), (std::map<std::string, int>{{"AAAA", 2}}));
+  }
+}
+
+TEST_F(MerRepeatModelTest, KmerFieldShorterThanKTakesOnlyItsOwnCharacters) {
+  Model m;
+  // The first body line leaves bases in the line buffer past the second line's end.
+  ASSERT_TRUE(ReadText(m, "d\t6\t1\t0\t1\nGGGGGG\t1\nTT\t2\n").ok());
+  EXPECT_EQ(Counts(m), (std::map<std::string, int>{{"GGGGGG", 1}, {"AAAATT", 2}}));
+}
+
+TEST_F(MerRepeatModelTest, ProgressLineEveryHundredThousandBodyLines) {
+  // Odd lines have count 1, below minCount 3: read and counted, not stored.
+  std::string text = "big\t12\t1\t0\t1\n";
+  text.reserve(200000 * 16 + 64);
+  Mer::setMerSize(12);
+  for (int i = 0; i < 200000; ++i) {
+    Mer m;
+    m.mValue = (std::uint64_t)i;  // distinct 12-mers (a few are reverse complements)
+    text += m.ToString();
+    text += (i % 2) ? "\t1\n" : "\t5\n";
+  }
+  Model model;
+  ReadDistResult r;
+  std::string err;
+  {
+    CaptureStream capture(std::cerr);
+    r = ReadText(model, text, 3);
+    err = capture.str();
+  }
+  ASSERT_TRUE(r.ok()) << r.Message();
+  const std::size_t stored = model.mCounts.size();
+  EXPECT_LE(stored, 100000u);
+  EXPECT_GT(stored, 90000u);
+  // The size at the first line is whatever the map held then: read it back.
+  ASSERT_EQ(err.rfind("Mers seen:100000\t size=", 0), 0u) << err;
+  std::size_t nl = err.find('\n');
+  ASSERT_NE(nl, std::string::npos);
+  EXPECT_EQ(err.substr(nl + 1), "Mers seen:200000\t size=" + std::to_string(stored) + "\n");
+  int first = std::stoi(err.substr(std::string("Mers seen:100000\t size=").size()));
+  EXPECT_LE(first, 50000);
+  EXPECT_GT(first, 40000);
+}
+
+TEST_F(MerRepeatModelTest, FileAndGzipCopyGiveTheSameModel) {
+  const std::string plain = std::string(TEST_DATA_DIR) + "/kmer/small.dist";
+  const std::string gz = TempPath("small.dist.gz");
+  WriteGzip(gz, ReadFile(plain));
+  Model a, b;
+  ReadDistResult ra = a.ReadDist(plain, 1);
+  ASSERT_TRUE(ra.ok()) << ra.Message();
+  Reset();
+  ReadDistResult rb = b.ReadDist(gz, 1);
+  ASSERT_TRUE(rb.ok()) << rb.Message();
+  EXPECT_EQ(a.mName, "small.dist");
+  EXPECT_EQ(b.mName, "small.dist");
+  EXPECT_EQ(Mer::mMerSize, 5);
+  EXPECT_EQ(Counts(a), (std::map<std::string, int>{
+                           {"AAAAA", 500}, {"ACGTT", 1}, {"CCCCC", 7}, {"GTACC", 12}}));
+  EXPECT_EQ(Counts(a), Counts(b));
+  std::remove(gz.c_str());
+}
+
+TEST_F(MerRepeatModelTest, BadHeadersAreReportedAndChangeNothing) {
+  const char* headers[] = {
+      "",                          // empty input
+      "\n",                        // empty header line
+      "   \t \n",                  // white space only
+      "MerModel\n",                // no numbers
+      "MerModel\t12\t4\t1\n",      // minCount missing
+      "MerModel\t0\t1\t0\t1\n",    // k below 1
+      "MerModel\t33\t1\t0\t1\n",   // k above 32
+      "MerModel\t-4\t1\t0\t1\n",   // negative k
+      "MerModel\t12\t0\t0\t1\n",   // thinning factor 0
+      "MerModel\t12\t-2\t0\t1\n",  // negative factor
+  };
+  for (const char* h : headers) {
+    Model m;
+    ReadDistResult r = ReadText(m, std::string(h) + "ACGTACGTACGT\t3\n");
+    EXPECT_EQ(r.mStatus, ReadDistBadHeader) << '"' << h << '"';
+    EXPECT_EQ(r.mLine, 1);
+    EXPECT_EQ(Mer::mMerSize, 32) << h;
+    EXPECT_EQ(Mer::mThinFactor, 1) << h;
+    EXPECT_EQ(m.mName, "MerModel");
+    EXPECT_TRUE(m.mCounts.empty());
+    EXPECT_NE(r.Message().find("header"), std::string::npos);
+  }
+}
+
+TEST_F(MerRepeatModelTest, MalformedBodyLinesAreReportedWithTheirLineNumber) {
+  Model m;
+  ReadDistResult r = ReadText(m, "d\t4\t1\t0\t1\nAAAA\t2\n\nACGT5\nCCCC\t3\n");
+  EXPECT_EQ(r.mStatus, ReadDistBadLine);
+  EXPECT_EQ(r.mLine, 4);
+  EXPECT_EQ(r.Message().rfind("line 4: ", 0), 0u) << r.Message();
+
+  // 299,999 characters still fit the line buffer; one more does not. Either way
+  // with a following line and as the last line without a newline.
+  for (int extra : {0, 1}) {
+    const std::string line = "AAAA\t7" + std::string(299999 - 6 + extra, ' ');
+    for (const std::string& rest : {std::string("\nCCCC\t2\n"), std::string()}) {
+      Model big;
+      ReadDistResult rb = ReadText(big, "d\t4\t1\t0\t1\n" + line + rest);
+      if (extra == 0) {
+        EXPECT_TRUE(rb.ok()) << rb.Message();
+        EXPECT_EQ(big.mCounts[Mer("AAAA")], 7);
+        EXPECT_EQ(big.mCounts.size(), rest.empty() ? 1u : 2u);
+      } else {
+        EXPECT_EQ(rb.mStatus, ReadDistBadLine);
+        EXPECT_EQ(rb.mLine, 2);
+      }
+    }
+  }
+}
+
+TEST_F(MerRepeatModelTest, UnreadableFilesAreReported) {
+  Model m;
+  ReadDistResult r = m.ReadDist(TempPath("does-not-exist.dist"), 1);
+  EXPECT_EQ(r.mStatus, ReadDistOpenFailed);
+  EXPECT_EQ(Mer::mMerSize, 32);
+  std::ifstream notOpen(TempPath("does-not-exist.dist"));
+  EXPECT_EQ(m.ReadDist(notOpen, 1).mStatus, ReadDistReadFailed);
+
+  // A gzip copy cut short: an error, not a clean end of the body.
+  std::string text = "cut\t12\t1\t0\t1\n";
+  for (int i = 0; i < 5000; ++i) text += "ACGTACGTACGT\t" + std::to_string(i) + "\n";
+  const std::string full = TempPath("full.dist.gz"), cut = TempPath("cut.dist.gz");
+  WriteGzip(full, text);
+  std::string bytes = ReadFile(full);
+  WriteFile(cut, bytes.substr(0, bytes.size() / 2));
+  Model c;
+  ReadDistResult rc = c.ReadDist(cut, 1);
+  EXPECT_EQ(rc.mStatus, ReadDistReadFailed) << rc.Message();
+  std::remove(full.c_str());
+  std::remove(cut.c_str());
+}
+
+TEST_F(MerRepeatModelTest, WriteDistAndReadBack) {
+  Mer::setMerSize(5);
+  Mer::mThinFactor = 3;
+  Mer::mThinSlice = 2;
+  Model m;
+  m.mName = "out.dist";
+  m.mCounts[Mer("AAAAA")] = 500;
+  m.mCounts[Mer("ACGTT")] = 1;
+  m.mCounts[Mer("CCCCA")] = 2;
+  const std::string path = TempPath("written.dist");
+  std::string said;
+  {
+    CaptureStream capture(std::cout);
+    m.WriteDist(path, 2);
+    said = capture.str();
+  }
+  EXPECT_EQ(said, "WriteDist mName = out.dist\n");
+  std::string text = ReadFile(path);
+  ASSERT_EQ(text.rfind("out.dist\t5\t3\t2\t2\n", 0), 0u) << text;
+  std::string body = text.substr(text.find('\n') + 1);
+  EXPECT_TRUE(body == "AAAAA\t500\nCCCCA\t2\n" || body == "CCCCA\t2\nAAAAA\t500\n") << body;
+
+  Reset();
+  Model back;
+  ReadDistResult r = back.ReadDist(path, 1);
+  ASSERT_TRUE(r.ok()) << r.Message();
+  EXPECT_EQ(Mer::mMerSize, 5);
+  EXPECT_EQ(Mer::mThinFactor, 3);
+  EXPECT_EQ(Mer::mThinSlice, 2);
+  EXPECT_EQ(back.mDistMinCount, 2);
+  EXPECT_EQ(back.mName, "out.dist");
+  EXPECT_EQ(Counts(back), (std::map<std::string, int>{{"AAAAA", 500}, {"CCCCA", 2}}));
+
+  // The stream form closes the stream it is given.
+  std::ofstream out(path, std::ios::out | std::ios::trunc);
+  {
+    CaptureStream capture(std::cout);
+    back.WriteDist(out, 1000);
+  }
+  EXPECT_FALSE(out.is_open());
+  EXPECT_EQ(ReadFile(path), "out.dist\t5\t3\t2\t1000\n");
+  std::remove(path.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+# End-to-end tests of zarnmerdist: counting, the distribution file it writes,
+# standard output, exit statuses and every error path.
+# Arguments: ZARN_BINARY (may be empty) ZARNMERDIST_BINARY FIXTURE_DIR WORK_DIR.
+set -u
+ZARN=${1:-}
+MERDIST=${2:-}
+FIX=$(cd "$3/zarnmerdist" && pwd) || exit 1
+WORK=$4
+fails=0
+
+if [ -z "$MERDIST" ] || [ ! -x "$MERDIST" ]; then
+  echo "zarnmerdist binary missing: '$MERDIST'"
+  exit 1
+fi
+MERDIST=$(cd "$(dirname "$MERDIST")" && pwd)/$(basename "$MERDIST")
+[ -n "$ZARN" ] && [ -x "$ZARN" ] && ZARN=$(cd "$(dirname "$ZARN")" && pwd)/$(basename "$ZARN")
+rm -rf "$WORK"
+mkdir -p "$WORK"
+cd "$WORK" || exit 1
+cp "$FIX"/*.fa .
+
+fail() {
+  echo "FAIL: $*"
+  fails=$((fails + 1))
+}
+
+# run ARGS...: sets rc, leaves run.stdout and run.stderr.
+run() {
+  "$MERDIST" "$@" > run.stdout 2> run.stderr
+  rc=$?
+}
+
+expect_status() {  # expected, case name
+  [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1 (stderr: $(cat run.stderr))"
+}
+
+# expect_dist FILE HEADER BODY CASE: the header line exactly, the body lines in
+# any order. HEADER and BODY are printf formats (\t, \n).
+expect_dist() {
+  [ -f "$1" ] || { fail "$4: $1 not written"; return; }
+  # shellcheck disable=SC2059
+  printf "$2\n" > want.head
+  # shellcheck disable=SC2059
+  printf "$3" | sort > want.body
+  head -n 1 "$1" > got.head
+  tail -n +2 "$1" | sort > got.body
+  cmp -s want.head got.head || fail "$4: header '$(cat got.head)'"
+  cmp -s want.body got.body || fail "$4: body differs: $(diff want.body got.body | tr '\n' ' ')"
+  [ -z "$(tail -c 1 "$1")" ] || fail "$4: last line lacks its newline"
+}
+
+expect_stderr() {  # text, case name
+  grep -qF -- "$1" run.stderr || fail "$2: standard error does not name '$1': $(cat run.stderr)"
+}
+
+# --- Usage: fewer than six arguments --------------------------------------
+printf '\n zarnmerdist merlen thinfactor thinslice minCount outFile file1 [file2 file3 ...]\n' > usage.want
+for args in "" "4 1 0 1" "4 1 0 1 out.dist"; do
+  # shellcheck disable=SC2086
+  run $args
+  expect_status 1 "usage [$args]"
+  cmp -s usage.want run.stdout || fail "usage [$args]: standard output '$(cat run.stdout)'"
+  [ -e out.dist ] && fail "usage [$args]: created out.dist"
+done
+
+# --- Counting -------------------------------------------------------------
+run 4 1 0 1 out.dist acgtt.fa
+expect_status 0 "acgtt"
+printf 'Add acgtt.fa\nWriting distribution..WriteDist mName = out.dist\ndone.\n' > stdout.want
+cmp -s stdout.want run.stdout || fail "acgtt: standard output '$(cat run.stdout)'"
+[ -s run.stderr ] && fail "acgtt: standard error not empty"
+expect_dist out.dist 'out.dist\t4\t1\t0\t1' 'ACGT\t1\nAACG\t1\n' "acgtt"
+
+# Each line: case name, arguments, expected header, expected body.
+while IFS='|' read -r name args head body; do
+  rm -f out.dist
+  # shellcheck disable=SC2086
+  run $args
+  expect_status 0 "$name"
+  expect_dist out.dist "$head" "$body" "$name"
+done <<'CASES'
+reverse complement doubles|4 1 0 1 out.dist both.fa|out.dist\t4\t1\t0\t1|ACGT\t2\nAACG\t2\n
+non-base windows and short record|4 1 0 1 out.dist nonbase.fa|out.dist\t4\t1\t0\t1|ACGT\t1\nAACG\t1\n
+record shorter than k|9 1 0 1 out.dist both.fa|out.dist\t9\t1\t0\t1|
+thinning 1 1 counts nothing|4 1 1 1 out.dist both.fa mixed.fa|out.dist\t4\t1\t1\t1|
+thinning 2 0 keeps even values|4 2 0 1 out.dist mixed.fa|out.dist\t4\t2\t0\t1|AACG\t1\nGTAA\t1\nGTTA\t1\nCGTA\t1\n
+minCount 2|4 1 0 2 out.dist mixed.fa|out.dist\t4\t1\t0\t2|ACGT\t2\n
+several files in order|4 1 0 1 out.dist acgtt.fa both.fa mixed.fa acgtt.fa|out.dist\t4\t1\t0\t1|ACGT\t6\nAACG\t5\nGTTA\t1\nGTAA\t1\nCGTA\t1\n
+k 1|1 1 0 1 out.dist mixed.fa|out.dist\t1\t1\t0\t1|A\t5\nC\t4\n
+CASES
+
+# Several files: one "Add" line per file, in command-line order.
+run 4 1 0 1 out.dist acgtt.fa both.fa
+printf 'Add acgtt.fa\nAdd both.fa\nWriting distribution..WriteDist mName = out.dist\ndone.\n' > stdout.want
+cmp -s stdout.want run.stdout || fail "two files: standard output '$(cat run.stdout)'"
+
+# A larger input against an independent count (k 7, thinning 3 1, minCount 2):
+# mixed case, N and other letters, records wrapped over several lines.
+awk 'BEGIN { srand(5); n = split("A C G T a c g t N R", L, " ")
+  for (r = 0; r < 40; r++) { print ">rec" r " description " r
+    for (l = 0; l < 12; l++) { s = ""; for (i = 0; i < 60; i++) { x = rand()
+      s = s L[x < 0.015 ? 9 : x < 0.02 ? 10 : int(rand() * 8) + 1] }; print s } } }' > random.fa
+awk -v k=7 -v f=3 -v t=1 -v m=2 '
+  function flush() { if (seq == "") return; seq = toupper(seq)
+    for (i = 1; i + k - 1 <= length(seq); i++) { w = substr(seq, i, k)
+      if (w !~ /^[ACGT]+$/) continue
+      rc = ""; for (j = k; j >= 1; j--) rc = rc comp[substr(w, j, 1)]
+      c = (rc < w) ? rc : w; v = 0
+      for (j = 1; j <= k; j++) v = v * 4 + code[substr(c, j, 1)]
+      if (v % f == t) n[c]++ }
+    seq = "" }
+  BEGIN { comp["A"] = "T"; comp["C"] = "G"; comp["G"] = "C"; comp["T"] = "A"
+    code["A"] = 0; code["C"] = 1; code["G"] = 2; code["T"] = 3 }
+  /^>/ { flush(); next } { seq = seq $0 }
+  END { flush(); for (c in n) if (n[c] >= m) printf "%s\t%d\n", c, n[c] }' random.fa > random.body
+[ "$(wc -l < random.body)" -gt 100 ] || fail "reference count: too few k-mers"
+run 7 3 1 2 random.dist random.fa
+expect_status 0 "random"
+expect_dist random.dist 'random.dist\t7\t3\t1\t2' "$(cat random.body)\n" "random"
+
+# gzip input counts as the plain one does.
+gzip -c random.fa > random.fa.gz
+run 7 3 1 2 random.dist random.fa.gz
+expect_status 0 "gzip input"
+expect_dist random.dist 'random.dist\t7\t3\t1\t2' "$(cat random.body)\n" "gzip input"
+grep -qx 'Add random.fa.gz' run.stdout || fail "gzip input: no 'Add random.fa.gz' line"
+
+# The file it writes is one that zarn -K reads.
+if [ -n "$ZARN" ] && [ -x "$ZARN" ]; then
+  "$ZARN" -K random.dist random.fa random.fa chains.txt > zarn.stdout 2> zarn.stderr
+  zrc=$?
+  [ "$zrc" -eq 0 ] || fail "zarn -K: exit status $zrc ($(cat zarn.stderr))"
+  grep -q "^MerSize: 7	ThinFactor: 3	ThinSlice: 1" zarn.stdout ||
+    fail "zarn -K: no MerSize line: $(cat zarn.stdout)"
+fi
+
+# --- Bad numeric arguments: exit status 1, no file ------------------------
+while read -r word args; do
+  rm -f out.dist
+  # shellcheck disable=SC2086
+  run $args
+  expect_status 1 "[$args]"
+  expect_stderr "$word" "[$args]"
+  [ -e out.dist ] && fail "[$args]: created out.dist"
+done <<'CASES'
+merlen      0 1 0 1 out.dist acgtt.fa
+merlen      33 1 0 1 out.dist acgtt.fa
+merlen      x 1 0 1 out.dist acgtt.fa
+merlen      -4 1 0 1 out.dist acgtt.fa
+thinfactor  4 0 0 1 out.dist acgtt.fa
+thinfactor  4 -3 0 1 out.dist acgtt.fa
+CASES
+
+# --- Unreadable input: exit status 2, the output file left as it was -------
+size=$(stat -c %s random.fa.gz)
+head -c $((size / 2)) random.fa.gz > cut.fa.gz
+cp random.fa.gz bad.fa.gz
+printf 'XXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX' | dd of=bad.fa.gz bs=1 seek=200 conv=notrunc status=none
+mkdir -p adir
+for input in nosuch.fa cut.fa.gz bad.fa.gz adir; do
+  for args in "$input" "acgtt.fa $input"; do
+    printf 'keep\n' > out.dist
+    # shellcheck disable=SC2086
+    run 4 1 0 1 out.dist $args
+    expect_status 2 "input [$args]"
+    expect_stderr "$input" "input [$args]"
+    [ "$(cat out.dist)" = keep ] || fail "input [$args]: output file changed"
+    grep -q 'done\.' run.stdout && fail "input [$args]: reported done"
+  done
+done
+rm -f out.dist
+run 4 1 0 1 out.dist nosuch.fa
+[ -e out.dist ] && fail "missing input: created out.dist"
+
+# --- Output file that cannot be created -----------------------------------
+run 4 1 0 1 nodir/out.dist acgtt.fa
+expect_status 2 "uncreatable output"
+expect_stderr "nodir/out.dist" "uncreatable output"
+run 4 1 0 1 adir acgtt.fa
+expect_status 2 "output is a directory"
+expect_stderr "adir" "output is a directory"
+
+if [ "$fails" -ne 0 ]; then
+  echo "$fails failure(s)"
+  exit 1
+fi
+echo "all zarnmerdist checks passed"
