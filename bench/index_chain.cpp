@@ -1,0 +1,210 @@
+// Benchmark of the source k-mer index and the hit chainer.
+//
+//   bench_index_chain [source.fa [query.fa]] [-k K]
+//
+// Without arguments a 4 Mb source of four random records is generated. The
+// queries are the records of query.fa or, without it, 2,000 reads of 1,000
+// bases sampled from the source with 1% substitutions, every other one
+// reverse-complemented. Prints the time of each stage; asserts nothing.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kmer/HitChainer.h"
+#include "kmer/Mer.h"
+#include "kmer/Mer2SequenceLocationMap.h"
+#include "kmer/SearchResult.h"
+#include "toolkit/Sequence.h"
+
+namespace {
+
+typedef Mer2SequenceLocationMap<MerHashF, BigSequenceLocation, MerSymmetricHashF> Index;
+typedef std::chrono::steady_clock Clock;
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+struct Record {
+  std::string name;
+  std::string bases;
+};
+
+std::vector<Record> ReadFasta(const std::string& path) {
+  std::vector<Record> out;
+  std::ifstream in(path);
+  if (!in) {
+    std::cerr << path << ": cannot open" << std::endl;
+    std::exit(1);
+  }
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line[0] == '>') {
+      out.push_back(Record{line.substr(1, line.find_first_of(" \t") - 1), std::string()});
+    } else if (!out.empty()) {
+      out.back().bases += line;
+    }
+  }
+  return out;
+}
+
+std::string Generated(std::mt19937& rng, int records, int length) {
+  const char* acgt = "ACGT";
+  std::string text;
+  for (int r = 0; r < records; ++r) {
+    text += ">gen" + std::to_string(r) + " generated\n";
+    std::string seq(length, 'A');
+    for (char& c : seq) c = acgt[rng() & 3];
+    // A few repeats, so that some k-mers have many locations.
+    for (int i = 0; i < 200; ++i) {
+      size_t from = rng() % (length - 5000), to = rng() % (length - 5000);
+      seq.replace(to, 3000, seq, from, 3000);
+    }
+    for (int i = 0; i < length; i += 60) text += seq.substr(i, 60) + "\n";
+  }
+  return text;
+}
+
+std::string ReverseComplement(const std::string& s) {
+  std::string out(s.rbegin(), s.rend());
+  for (char& c : out) c = c == 'A' ? 'T' : c == 'C' ? 'G' : c == 'G' ? 'C' : c == 'T' ? 'A' : c;
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int k = 20;
+  std::vector<std::string> files;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "-k" && i + 1 < argc) k = std::atoi(argv[++i]);
+    else files.push_back(a);
+  }
+  Mer::setMerSize(k);
+  Mer::mThinFactor = 1;
+  Mer::mThinSlice = 0;
+  std::mt19937 rng(2024);
+
+  std::string sourceText;
+  if (files.empty()) {
+    sourceText = Generated(rng, 4, 1000000);
+  } else {
+    std::ifstream in(files[0], std::ios::binary);
+    std::stringstream buf;
+    buf << in.rdbuf();
+    sourceText = buf.str();
+  }
+
+  // Indexing.
+  Index index;
+  Clock::time_point t = Clock::now();
+  std::istringstream sourceIn(sourceText);
+  SourceScanStatus status = index.Add(sourceIn);
+  const double indexTime = Seconds(t);
+  long long locations = 0, basesIndexed = 0;
+  for (const auto& entry : index.mLocationLists) locations += entry.second.size();
+  for (int size : index.mSourceSizes) basesIndexed += size;
+  std::printf("source: %zu records, %lld bases, k=%d, status %d\n", index.mSourceNames.size(),
+              basesIndexed, k, static_cast<int>(status));
+  std::printf("index:  %.3f s, %zu distinct k-mers, %lld locations (%.1f Mb/s)\n", indexTime,
+              index.mLocationLists.size(), locations, basesIndexed / 1e6 / indexTime);
+
+  // Queries.
+  std::vector<Record> queries;
+  if (files.size() > 1) {
+    queries = ReadFasta(files[1]);
+  } else {
+    std::string plain;
+    if (!files.empty()) {
+      for (const Record& r : ReadFasta(files[0])) plain += r.bases;
+    } else {
+      std::istringstream again(sourceText);
+      std::string line;
+      while (std::getline(again, line))
+        if (!line.empty() && line[0] != '>') plain += line;
+    }
+    const char* acgt = "ACGT";
+    for (int i = 0; i < 2000; ++i) {
+      std::string read = plain.substr(rng() % (plain.size() - 1000), 1000);
+      for (char& c : read)
+        if (rng() % 100 == 0) c = acgt[rng() & 3];
+      if (i & 1) read = ReverseComplement(read);
+      queries.push_back(Record{"read" + std::to_string(i), read});
+    }
+  }
+
+  double lookupTime = 0, chainTime = 0, writeTime = 0;
+  long long hitCount = 0, chainCount = 0, queryBases = 0;
+  HitChainer writer;
+  writer.mMinScore = 100;
+  std::ostringstream out;
+  for (const Record& r : queries) {
+    Sequence q;
+    q.mName = r.name;
+    q.mBases.assign(r.bases.begin(), r.bases.end());
+    const int n = static_cast<int>(q.mBases.size());
+    queryBases += n;
+    SearchResultVec fwd, rev;
+    t = Clock::now();
+    Mer m;
+    int idx = 0;
+    while (idx < n) {
+      m.ShiftInClean(q, idx);
+      if (idx >= n) break;
+      Mer rc = m;
+      rc.Reverse();
+      if (!m.isThinned(rc)) {
+        size_t before = fwd.size();
+        index.FindMerLocations(m, fwd);
+        for (size_t h = before; h < fwd.size(); ++h) {
+          fwd[h].setQueryStart(idx - k + 1);
+          fwd[h].setQueryEnd(idx);
+          fwd[h].setQueryName(q.mName);
+          fwd[h].setQuerySize(n);
+        }
+        before = rev.size();
+        index.FindMerLocations(rc, rev);
+        for (size_t h = before; h < rev.size(); ++h) {
+          const int e = n - (idx - k + 1) - 1;
+          rev[h].setQueryEnd(e);
+          rev[h].setQueryStart(e - k + 1);
+          rev[h].setQueryName(q.mName);
+          rev[h].setQuerySize(n);
+        }
+      }
+      ++idx;
+    }
+    lookupTime += Seconds(t);
+    hitCount += fwd.size() + rev.size();
+
+    t = Clock::now();
+    std::vector<Chain> fwdChains, revChains;
+    HitChainer chainer;
+    chainer.ComputeChains(fwd, fwdChains);
+    chainer.ComputeChains(rev, revChains);
+    chainTime += Seconds(t);
+    chainCount += fwdChains.size() + revChains.size();
+
+    t = Clock::now();
+    writer.WriteTabbed(out, q, fwdChains, false);
+    writer.WriteTabbed(out, q, revChains, true);
+    writeTime += Seconds(t);
+  }
+  long long lines = 0;
+  for (char c : out.str()) lines += c == '\n';
+  std::printf("query:  %zu records, %lld bases\n", queries.size(), queryBases);
+  std::printf("lookup: %.3f s, %lld hits (%.2f M k-mers/s)\n", lookupTime, hitCount,
+              queryBases / 1e6 / lookupTime);
+  std::printf("chain:  %.3f s, %lld chains (%.2f M hits/s)\n", chainTime, chainCount,
+              hitCount / 1e6 / (chainTime > 0 ? chainTime : 1e-9));
+  std::printf("write:  %.3f s, %lld lines of score >= %d\n", writeTime, lines, writer.mMinScore);
+  return 0;
+}

@@ -1,0 +1,165 @@
+#include "kmer/HitChainer.h"
+
+#include "toolkit/CLibraryAdditions.h"
+#include "toolkit/ParseUtils.h"
+
+namespace {
+
+// 32-bit two's-complement sum: coordinates near the int limits wrap instead
+// of overflowing.
+inline int32_t Add32(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+inline int32_t Sub32(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
+inline int32_t HitLength(const SearchResult& hit) {
+  return static_cast<int32_t>(static_cast<uint32_t>(hit.sourceEnd() - hit.sourceStart() + 1));
+}
+
+// Starts the working chain and segment from one hit.
+void StartChain(const SearchResult& hit, Chain& chain, Segment& seg) {
+  seg.mSourceStart = static_cast<int32_t>(hit.sourceStart());
+  seg.mSourceEnd = static_cast<int32_t>(hit.sourceEnd());
+  seg.mQueryStart = static_cast<int32_t>(hit.queryStart());
+  seg.mQueryEnd = static_cast<int32_t>(hit.queryEnd());
+  chain.mSegments.clear();
+  chain.mSourceBegin = seg.mSourceStart;
+  chain.mQueryBegin = seg.mQueryStart;
+  chain.mSpareInt = 0;
+  chain.mSourceName = hit.mSourceName;
+  chain.mSourceSize = static_cast<int>(hit.sourceSize());
+  chain.mQueryName = hit.mQueryName;
+  chain.mQuerySize = static_cast<int>(hit.querySize());
+  chain.mSourceEnd = seg.mSourceEnd;
+  chain.mQueryEnd = seg.mQueryEnd;
+  chain.mBases = HitLength(hit);
+}
+
+// Joins one hit to the working chain; the chain's first hit is recorded as
+// its first segment when the chain gets its second hit.
+void JoinHit(const SearchResult& hit, size_t first, size_t j, Chain& chain, Segment& seg,
+             std::vector<bool>& joined) {
+  if (chain.mSegments.empty()) {
+    chain.mSegments.push_back(seg);
+    joined[first] = true;
+  }
+  seg.mSourceStart = static_cast<int32_t>(hit.sourceStart());
+  seg.mSourceEnd = static_cast<int32_t>(hit.sourceEnd());
+  seg.mQueryStart = static_cast<int32_t>(hit.queryStart());
+  seg.mQueryEnd = static_cast<int32_t>(hit.queryEnd());
+  chain.mBases = Add32(chain.mBases, HitLength(hit));
+  chain.mSourceEnd = seg.mSourceEnd;
+  chain.mQueryEnd = seg.mQueryEnd;
+  chain.mSegments.push_back(seg);
+  joined[j] = true;
+}
+
+}  // namespace
+
+bool HitChainer::InWindow(Chain& chain, SearchResult& hit) {
+  const int32_t S = chain.mSourceEnd;
+  const int32_t Q = chain.mQueryEnd;
+  const int32_t s = static_cast<int32_t>(hit.sourceStart());
+  const int32_t q = static_cast<int32_t>(hit.queryStart());
+  const int32_t diagonal = Add32(s, Sub32(Q, S));    // where q would lie on the chain's diagonal
+  const int32_t antiDiagonal = Sub32(Add32(Q, S), s);
+  return q < Add32(diagonal, mWindowWidth) && q > Sub32(diagonal, mWindowWidth) &&
+         q > Sub32(antiDiagonal, mWindowLength) && q < Add32(antiDiagonal, mWindowLength);
+}
+
+void HitChainer::ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains) {
+  hits.sortBySourceStart();
+  const size_t n = hits.size();
+  std::vector<bool> joined(n, false);
+  Chain chain;
+  Segment seg;
+  const int32_t limit = Add32(mWindowLength, mWindowWidth);
+  for (size_t i = 0; i < n; ++i) {
+    if (joined[i]) continue;
+    StartChain(hits[i], chain, seg);
+    for (size_t j = i + 1; j < n; ++j) {
+      if (joined[j]) continue;
+      // Sorted by source start: no later hit can reach the window either.
+      if (static_cast<uint32_t>(hits[j].sourceStart()) >
+          static_cast<uint32_t>(Add32(chain.mSourceEnd, limit)))
+        break;
+      if (!InWindow(chain, hits[j])) continue;
+      JoinHit(hits[j], i, j, chain, seg, joined);
+    }
+    chains.push_back(chain);
+  }
+}
+
+void HitChainer::ComputeChains0(SearchResultVec& hits, std::vector<Chain>& chains) {
+  hits.sortByQueryStart();
+  hits.sortBySourceStart();
+  const size_t n = hits.size();
+  std::vector<bool> joined(n, false);
+  Chain chain;
+  Segment seg;
+  for (size_t i = 0; i < n; ++i) {
+    if (joined[i]) continue;
+    StartChain(hits[i], chain, seg);
+    for (size_t j = 0; j < n; ++j) {
+      if (j == i || joined[j]) continue;
+      if (!InWindow(chain, hits[j])) continue;
+      JoinHit(hits[j], i, j, chain, seg, joined);
+    }
+    chains.push_back(chain);
+  }
+}
+
+void HitChainer::WriteTabbedHeader(std::ostream& out) {
+  out << "SourceName\tSourceSize\tQueryName\tQuerySize\tchainSize"
+      << "\tSourceBegin\tSourceEnd\tQueryBegin\tQueryEnd\tchainHits\tchainBases\tSense"
+      << std::endl;
+}
+
+void HitChainer::WriteTabbed(std::ostream& out, Sequence& query, Chain& chain, bool reverse) {
+  if (chain.mBases < mMinScore) return;
+  const int32_t sourceBegin = Add32(chain.mSourceBegin, 1);
+  const int32_t sourceEnd = Add32(chain.mSourceEnd, 1);
+  out << chain.mSourceName << '\t' << chain.mSourceSize << '\t' << query.mName << '\t'
+      << query.mBases.size() << '\t' << Add32(Sub32(chain.mSourceEnd, chain.mSourceBegin), 1)
+      << '\t' << (reverse ? sourceEnd : sourceBegin) << '\t' << (reverse ? sourceBegin : sourceEnd)
+      << '\t' << Add32(chain.mQueryBegin, 1) << '\t' << Add32(chain.mQueryEnd, 1) << '\t'
+      << chain.mSegments.size() << '\t' << chain.mBases << (reverse ? "\t-" : "\t+") << std::endl;
+}
+
+void HitChainer::WriteTabbed(std::ostream& out, Sequence& query, std::vector<Chain>& chains,
+                             bool reverse) {
+  for (Chain& chain : chains) WriteTabbed(out, query, chain, reverse);
+}
+
+void HitChainer::WriteLVHeader(std::ostream& out) { out << "#:lav" << std::endl; }
+
+void HitChainer::WriteLVFooter(std::ostream& out) { out << "#:eof" << std::endl; }
+
+void HitChainer::ReadTabbed(std::istream& in, std::vector<Chain>& chains) {
+  std::string line;
+  GetLine(in, line);
+  mHeader = line;
+  Chain chain;
+  // Once a line is used up (pos -1) its missing fields read as empty and 0.
+  int pos = 0;
+  auto name = [&]() { return pos < 0 ? std::string() : SplitNext(line, pos); };
+  auto number = [&]() { return pos < 0 ? 0 : NextInt(line, pos); };
+  while (GetLine(in, line)) {
+    pos = 0;
+    chain.mSourceName = name();
+    chain.mSourceSize = number();
+    chain.mQueryName = name();
+    chain.mQuerySize = number();
+    number();  // chainSize
+    chain.mSourceBegin = number();
+    chain.mSourceEnd = number();
+    chain.mQueryBegin = number();
+    chain.mQueryEnd = number();
+    number();  // chainHits
+    chain.mBases = number();
+    chains.push_back(chain);
+  }
+}

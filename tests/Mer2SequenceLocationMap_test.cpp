@@ -1,0 +1,346 @@
+#include "kmer/Mer2SequenceLocationMap.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+typedef Mer2SequenceLocationMap<MerHashF, BigSequenceLocation, MerSymmetricHashF> Index;
+
+// Every stored location as "KMER record:start", in scanning order.
+std::vector<std::string> Locations(const Index& index) {
+  std::vector<std::tuple<long, long, std::string>> all;
+  for (const auto& entry : index.mLocationLists)
+    for (const BigSequenceLocation& loc : entry.second)
+      all.emplace_back(loc.sourceIdx(), loc.sourceStart(), entry.first.ToString());
+  std::sort(all.begin(), all.end());
+  std::vector<std::string> out;
+  for (const auto& t : all)
+    out.push_back(std::get<2>(t) + " " + std::to_string(std::get<0>(t)) + ":" +
+                  std::to_string(std::get<1>(t)));
+  return out;
+}
+
+class IndexTest : public ::testing::Test {
+protected:
+  void SetUp() override { SetMer(4, 1, 0); }
+  void TearDown() override { SetMer(32, 1, 1); }
+  static void SetMer(int k, int factor, int slice) {
+    Mer::setMerSize(k);
+    Mer::mThinFactor = factor;
+    Mer::mThinSlice = slice;
+  }
+  SourceScanStatus Scan(const std::string& text) {
+    std::istringstream in(text);
+    return index.Add(in);
+  }
+  Index index;
+};
+
+// A stream that delivers some text, then fails with a read error.
+class FailingBuf : public std::streambuf {
+public:
+  explicit FailingBuf(const std::string& text) : mText(text) {
+    setg(&mText[0], &mText[0], &mText[0] + mText.size());
+  }
+protected:
+  int_type underflow() override { throw std::runtime_error("device error"); }
+private:
+  std::string mText;
+};
+
+struct ScanCase {
+  const char* what;
+  std::string text;
+  std::vector<std::string> locations;
+  std::vector<std::string> names;
+  std::vector<int> sizes;
+};
+
+TEST_F(IndexTest, ScannerFollowsItsRules) {
+  const std::vector<ScanCase> cases = {
+      {"first line by set, then one shift per base", ">s1\nACGTAC\n",
+       {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2"}, {"s1"}, {6}},
+      {"name keeps blanks, tabs and carriage return", ">chr1 some\tdescription\r\nACGT",
+       {"ACGT 0:0"}, {"chr1 some\tdescription\r"}, {4}},
+      {"N and X advance the start and the k-mer spans them", ">s\nACGT\nACNGxT\n",
+       {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2", "TACG 0:4", "ACGT 0:6"}, {"s"}, {10}},
+      {"blanks, digits and other letters are skipped", ">s\nACGT\nA C1\tGR\n",
+       {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2", "TACG 0:3"}, {"s"}, {7}},
+      {"lines after the first are scanned from column 0", ">s\nACGTA\nC\nG\n",
+       {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2", "TACG 0:3"}, {"s"}, {7}},
+      {"'>' in mid-line starts a record named by the whole line", ">s1\nACGTAC>s2 x\nGGGG\n",
+       {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2", "GGGG 1:0"}, {"s1", "CGTAC>s2 x"}, {6, 4}},
+      {"empty record: the next header is its first sequence line", ">s1\n>s2 yG\nACGT\n",
+       {"AAAA 0:0", "AAAG 0:1", "AAGA 0:2", "AGAC 0:3", "GACG 0:4", "ACGT 0:5"}, {"s1"}, {9}},
+      {"two records, sizes per record", ">a\nCCCCA\n>b\nGGGGT\nT\n",
+       {"CCCC 0:0", "CCCA 0:1", "GGGG 1:0", "GGGT 1:1", "GGTT 1:2"}, {"a", "b"}, {5, 6}},
+      {"a NUL byte ends the line's text", std::string(">s\nACGT\nAC\0GT\nA\n", 16),
+       {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2", "TACA 0:3"}, {"s"}, {7}},
+      {"empty file", "", {}, {}, {4}},
+      // The first line is shorter than k: only its own characters make the
+      // k-mer at 0 (the stale " GGGG" of the header line in the buffer must
+      // not be read), and scanning goes on with the next line.
+      {"short first line", ">s1 GGGG\nAC\nGT\n",
+       {"AAAC 0:0", "AACG 0:1", "ACGT 0:2"}, {"s1 GGGG"}, {6}},
+      {"header as the last line", ">s1\nACGT\n>s2 GGGG\n",
+       {"ACGT 0:0", "AAAA 1:0"}, {"s1", "s2 GGGG"}, {4, 4}},
+      {"header as the last line, no newline", ">s1\nACGT\n>s2 GGGG",
+       {"ACGT 0:0", "AAAA 1:0"}, {"s1", "s2 GGGG"}, {4, 4}},
+      {"text before the first header is record -1", "AC\n>s\nGGGG\n",
+       {"GGGG 0:0", "AAAA 524287:1", "AAAC 524287:2"}, {"s"}, {4}},
+  };
+  for (const ScanCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Index fresh;
+    std::istringstream in(c.text);
+    EXPECT_EQ(fresh.Add(in), SourceScanStatus::Ok);
+    EXPECT_EQ(Locations(fresh), c.locations);
+    EXPECT_EQ(fresh.mSourceNames, c.names);
+    EXPECT_EQ(fresh.mSourceSizes, c.sizes);
+  }
+}
+
+TEST_F(IndexTest, InitialThinningStoresNothingButKeepsNamesAndSizes) {
+  SetMer(4, 1, 1);
+  EXPECT_EQ(Scan(">s1\nACGTAC\n>s2\nGG\n"), SourceScanStatus::Ok);
+  EXPECT_TRUE(index.mLocationLists.empty());
+  EXPECT_EQ(index.mSourceNames, (std::vector<std::string>{"s1", "s2"}));
+  EXPECT_EQ(index.mSourceSizes, (std::vector<int>{6, 4}));
+}
+
+TEST_F(IndexTest, ThinningAndRepeatModelSelectKmers) {
+  // Factor 2, slice 0 keeps the k-mers whose canonical value is even: of
+  // ACGT 27, CGTA 108, GTAC 177, TACA 196, ACAG 18 it drops ACGT and GTAC;
+  // the model then rejects TACA (count 1, below mMinCount) and accepts ACAG.
+  SetMer(4, 2, 0);
+  MerRepeatModel<MerSymmetricHashF> model;
+  model.mCounts[Mer("TACA")] = 1;
+  model.mCounts[Mer("ACAG")] = 5;
+  std::istringstream in(">s1\nACGTACAG\n");
+  EXPECT_EQ(index.Add(in, model), SourceScanStatus::Ok);
+  EXPECT_EQ(Locations(index), (std::vector<std::string>{"CGTA 0:1", "ACAG 0:4"}));
+}
+
+TEST_F(IndexTest, LongLinesScanAsSingleLines) {
+  std::mt19937 rng(7);
+  const char* alphabet = "ACGTACGTACGTNx 1";
+  std::string seq;
+  for (int i = 0; i < 700001; ++i) seq += alphabet[rng() % 16];
+  seq[0] = 'A';  // the first k characters of the first line are all bases
+  seq[1] = 'C';
+  seq[2] = 'G';
+  seq[3] = 'T';
+  std::string wrapped;
+  for (size_t i = 0; i < seq.size(); i += 70) wrapped += seq.substr(i, 70) + "\n";
+
+  Index expected;
+  std::istringstream in1(">s1\n" + wrapped);
+  ASSERT_EQ(expected.Add(in1), SourceScanStatus::Ok);
+  ASSERT_GT(expected.mSourceSizes[0], 500000);
+
+  Index single;
+  std::istringstream in2(">s1\n" + seq + "\n");
+  ASSERT_EQ(single.Add(in2), SourceScanStatus::Ok);
+  EXPECT_EQ(Locations(single), Locations(expected));
+  EXPECT_EQ(single.mSourceSizes, expected.mSourceSizes);
+
+  // A header longer than the buffer keeps its whole name, and a '>' deep in
+  // a long sequence line names the new record after that whole line.
+  const std::string longName(400000, 'n');
+  const std::string tail = seq.substr(0, 650000) + ">s3";
+  Index named;
+  std::istringstream in3(">" + longName + "\nACGT\n" + tail + "\nGGGG\n");
+  ASSERT_EQ(named.Add(in3), SourceScanStatus::Ok);
+  ASSERT_EQ(named.mSourceNames.size(), 2u);
+  EXPECT_EQ(named.mSourceNames[0], longName);
+  EXPECT_EQ(named.mSourceNames[1], tail.substr(1));
+  ASSERT_EQ(named.mLocationLists.count(Mer("GGGG")), 1u);
+  const BigSequenceLocation& last = named.mLocationLists[Mer("GGGG")].back();
+  EXPECT_EQ(last.sourceIdx(), 1);
+  EXPECT_EQ(last.sourceStart(), 0);
+
+  // A NUL byte early in a long line ends its text: the rest of the line,
+  // '>' included, is not scanned, and the next line is.
+  std::string cut = seq.substr(0, 350000) + ">not a header";
+  cut[100] = '\0';
+  Index withNul;
+  std::istringstream in4(">s1\n" + cut + "\nGGGG\n");
+  ASSERT_EQ(withNul.Add(in4), SourceScanStatus::Ok);
+  Index shortLine;
+  std::istringstream in5(">s1\n" + seq.substr(0, 100) + "\nGGGG\n");
+  ASSERT_EQ(shortLine.Add(in5), SourceScanStatus::Ok);
+  EXPECT_EQ(Locations(withNul), Locations(shortLine));
+  EXPECT_EQ(withNul.mSourceNames, shortLine.mSourceNames);
+  EXPECT_EQ(withNul.mSourceSizes, shortLine.mSourceSizes);
+}
+
+TEST_F(IndexTest, FailedStreamEndsTheScanAndIsReported) {
+  std::ifstream missing(TEST_DATA_DIR "/index/no-such-file.fa");
+  EXPECT_EQ(index.Add(missing), SourceScanStatus::ReadFailed);
+  EXPECT_TRUE(index.mSourceNames.empty());
+  EXPECT_EQ(index.mSourceSizes, (std::vector<int>{4}));
+
+  // A read error after some text keeps what was read, records consistent.
+  FailingBuf buf(">s1\nACGTAC\n>s2\nGGG");
+  std::istream in(&buf);
+  Index partial;
+  EXPECT_EQ(partial.Add(in), SourceScanStatus::ReadFailed);
+  EXPECT_EQ(partial.mSourceNames, (std::vector<std::string>{"s1", "s2"}));
+  EXPECT_EQ(partial.mSourceSizes, (std::vector<int>{6, 4}));
+  EXPECT_EQ(Locations(partial).front(), "ACGT 0:0");
+}
+
+TEST_F(IndexTest, RecordCountIsLimitedToWhatALocationCanNumber) {
+  struct Case {
+    const char* what;
+    std::string prefix;
+    int records;
+    SourceScanStatus status;
+    size_t kept;
+  } cases[] = {
+      {"exactly the limit", "", 524288, SourceScanStatus::Ok, 524288},
+      {"one record more", "", 524289, SourceScanStatus::TooManyRecords, 524288},
+      // Text before the first header takes the top index itself.
+      {"limit with text before the first header", "ACGT\n", 524288,
+       SourceScanStatus::TooManyRecords, 524287},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string text = c.prefix;
+    for (int i = 0; i < c.records; ++i) text += ">r" + std::to_string(i) + "\nACGTT\n";
+    Index fresh;
+    std::istringstream in(text);
+    EXPECT_EQ(fresh.Add(in), c.status);
+    ASSERT_EQ(fresh.mSourceNames.size(), c.kept);
+    EXPECT_EQ(fresh.mSourceSizes.size(), c.kept);
+    EXPECT_EQ(fresh.mSourceNames.back(), "r" + std::to_string(c.kept - 1));
+    EXPECT_EQ(fresh.mSourceSizes.back(), 5);
+    // Every location names a stored record, or the top index for the text
+    // before the first header.
+    long misnumbered = 0;
+    for (const auto& entry : fresh.mLocationLists)
+      for (const BigSequenceLocation& loc : entry.second)
+        if (loc.sourceIdx() >= (long)c.kept && !(c.prefix.size() && loc.sourceIdx() == 524287))
+          ++misnumbered;
+    EXPECT_EQ(misnumbered, 0);
+  }
+}
+
+TEST_F(IndexTest, LocationListsStopAtTheirLimit) {
+  index.mMaxLocations = 3;
+  ASSERT_EQ(Scan(">s\nAAAAAAAAAA\n"), SourceScanStatus::Ok);
+  EXPECT_EQ(Locations(index), (std::vector<std::string>{"AAAA 0:0", "AAAA 0:1", "AAAA 0:2"}));
+  EXPECT_EQ(index.mLocationCount, 2);
+}
+
+TEST_F(IndexTest, FindMerLocationsAppendsOneHitPerLocation) {
+  ASSERT_EQ(Scan(">a\nACGTT\n>b x\nTTACGTACGT\n"), SourceScanStatus::Ok);
+  SearchResultVec hits;
+  std::string name = "earlier";
+  hits.add(name, 1, 2, 3);
+
+  Mer absent("CCCC");
+  index.FindMerLocations(absent, hits);
+  ASSERT_EQ(hits.size(), 1u);
+
+  Mer acgt("ACGT");
+  index.FindMerLocations(acgt, hits);
+  ASSERT_EQ(hits.size(), 4u);
+  const struct { const char* name; unsigned long size, start, end; } want[] = {
+      {"a", 5, 0, 3}, {"b x", 10, 2, 5}, {"b x", 10, 6, 9}};
+  for (int i = 0; i < 3; ++i) {
+    const SearchResult& h = hits[i + 1];
+    EXPECT_EQ(h.sourceName(), want[i].name);
+    EXPECT_EQ(h.sourceSize(), want[i].size);
+    EXPECT_EQ(h.sourceStart(), want[i].start);
+    EXPECT_EQ(h.sourceEnd(), want[i].end);
+    EXPECT_EQ(h.queryName(), "");
+    EXPECT_EQ(h.queryStart(), 0u);
+  }
+}
+
+TEST_F(IndexTest, LocationWithoutRecordNameWritesBugLinesAndMakesNoHit) {
+  ASSERT_EQ(Scan("ACGTA\n>s1\nCCCC\n>s2\nACGT\n"), SourceScanStatus::Ok);
+  SearchResultVec hits;
+  Mer acgt("ACGT");
+  testing::internal::CaptureStdout();
+  index.FindMerLocations(acgt, hits);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out, "BUG mSourceNames.size=2\ns1\ns2\nBUG M.sourceIdx()=524287\n");
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hits[0].sourceName(), "s2");
+}
+
+TEST(MerHashMapTest, BehavesAsAMapUnderCollisions) {
+  // Keys whose two halves are equal all hash to 0 under MerHashF; mixed
+  // with random keys they force long probe runs and several resizes.
+  std::mt19937_64 rng(3);
+  MerHashMap<int, MerHashF> map(100);
+  std::map<uint64_t, int> expected;
+  for (int i = 0; i < 20000; ++i) {
+    Mer m;
+    const uint64_t half = rng() % 3000;
+    m.mValue = (i % 3 == 0) ? ((half << 32) | half) : rng() % 50000;
+    auto slot = map.try_emplace(m);
+    EXPECT_EQ(slot.second, expected.count(m.mValue) == 0);
+    slot.first->second += 1;
+    expected[m.mValue] += 1;
+  }
+  ASSERT_EQ(map.size(), expected.size());
+  std::vector<uint64_t> order;
+  for (const auto& entry : map) {
+    EXPECT_EQ(entry.second, expected[entry.first.mValue]);
+    order.push_back(entry.first.mValue);
+  }
+  std::sort(order.begin(), order.end());
+  EXPECT_EQ(std::unique(order.begin(), order.end()), order.end());
+  Mer absent;
+  absent.mValue = 1ULL << 40;
+  EXPECT_EQ(map.count(absent), 0u);
+  EXPECT_TRUE(map.find(absent) == map.end());
+  EXPECT_EQ(map[absent], 0);
+  EXPECT_EQ(map.size(), expected.size() + 1);
+}
+
+TEST(BigSequenceLocationTest, PacksIndexIntoNineteenBits) {
+  BigSequenceLocation loc;
+  EXPECT_EQ(loc.sourceIdx(), 0);
+  EXPECT_EQ(loc.sourceStart(), 0);
+  EXPECT_FALSE(loc.isReverse());
+  const long cases[][2] = {{5, 5}, {524287, 524287}, {524288, 0}, {-1, 524287}};
+  for (const auto& c : cases) {
+    loc.setSourceIdx(c[0]);
+    EXPECT_EQ(loc.sourceIdx(), c[1]) << c[0];
+  }
+  loc.setIsReverse();
+  loc.setSourceIdx(3);
+  loc.setSourceStart(-7);
+  EXPECT_TRUE(loc.isReverse());
+  EXPECT_EQ(loc.sourceIdx(), 3);
+  EXPECT_EQ(loc.sourceStart(), -7);
+  EXPECT_EQ(loc.mZeroBits, 0u);
+}
+
+TEST_F(IndexTest, RealGenomeIndexesEveryWindow) {
+  SetMer(16, 1, 0);
+  std::ifstream in(SHARED_DATA_DIR "/mt_human.fa");
+  ASSERT_TRUE(in.is_open());
+  ASSERT_EQ(index.Add(in), SourceScanStatus::Ok);
+  EXPECT_EQ(index.mSourceNames, (std::vector<std::string>{"MT_human"}));
+  EXPECT_EQ(index.mSourceSizes, (std::vector<int>{16569}));
+  size_t locations = 0;
+  for (const auto& entry : index.mLocationLists) locations += entry.second.size();
+  EXPECT_EQ(locations, 16569u - 16 + 1);
+}
+
+}  // namespace
