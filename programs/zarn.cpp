@@ -1,0 +1,224 @@
+// zarn: k-mer comparison of a source FASTA file against a query file,
+// writing the chains of shared k-mers along diagonals to a chain file.
+//
+// Exit status: 0 after a run, 1 on a bad command line or an unusable -s / -F
+// value, 2 when a file cannot be opened, created or read.
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "kmer/Mer.h"
+#include "kmer/ZarnEngine.h"
+#include "toolkit/GetOption.h"
+#include "toolkit/MiscUtils.h"
+#include "toolkit/ParseUtils.h"
+#include "toolkit/gzstream.h"
+
+#include <sys/stat.h>
+
+int OptMinScore = 500;
+int OptMerSize = 32;
+int OptThinnedFactor = 1;
+int OptThinnedSlice = 1;
+int OptMaxKMerCount = 100;
+int OptWinWidth = 10;
+int OptWinLength = 100;
+int OptDebug = 0;
+int OptPerformAlignments = 0;
+
+std::string gZarnHelpString =
+    "\n"
+    "\n"
+    "\n"
+    "  zarn  {options} sourceFile queryFile OutputFile\n"
+    "\n"
+    "    Options:  \n"
+    "\n"
+    "    -M MinScore          [500]          Minimum score to report a chain.\n"
+    "    -s SampleSize        [32]           Sample size to use.  1-32.  8-32 practical. [32]\n"
+    "\n"
+    "    -F Thinning factor f                Only mers which satisfy  ((Mer /% f) == t) are used.\n"
+    "    -T Thinning slice  t                Only mers which satisfy  ((Mer /% f) == t) are used.\n"
+    "\n"
+    "    -K K-mer distribution               File listing k-mer distribution. Overrides -s, -F,  and -T options \n"
+    "                                        which are obtained from the kmner file.\n"
+    "    -k K-mer cutoff                     K-mers with counts > K-mer cutoff are ignored. \n"
+    "\n"
+    "    -W WindowWidth       [10]           A band +/- WindowWidth will be considered for chaining. \n"
+    "    -L WindowLength      [100]          Length of band to consider for chaining. \n"
+    "\n"
+    "\n"
+    "    Performs a k-mer comparison of the source and query files, joining hits together along diagonals \n"
+    "    in order to prodce chains in.  The density of source and query samples can be varied to reduce RAM \n"
+    "    footprint or running time respectively (with associated loss of sensitivity). \n"
+    "\n"
+    "    The k-mers may be thinned so that only a subset of the k-mer space is examined.  That is, the \n"
+    "    k-mer space itself may be reduced.\n"
+    "\n"
+    "    1.2alpha         First fully working version with the k-mer encoding. \n"
+    "    1.21alpha        Added Mer::ShiftInClean which gives 50% speed up on read processing. \n"
+    "    1.24b            Added +/- field for fwd/reverse and made source coordinates reverse on reverse hit. \n"
+    "    1.26             Fixed several bugs in mer encoding. ";
+
+std::string gAllOptions = "";
+std::string OptSourceName = "";
+std::string OptQueryName = "";
+std::string OptOutName = "";
+std::string OptKMerFile = "";
+
+void myFn()
+{
+    std::cout << "hi" << std::endl;
+}
+
+void PrintHelp()
+{
+    std::cout << gZarnHelpString << std::endl;
+}
+
+std::string GetCurrentVersion()
+{
+    std::string::size_type p = gZarnHelpString.find("Current Version:", 0);
+    if (p != std::string::npos)
+        p = gZarnHelpString.find(":", p);
+    // npos + 1 wraps to 0: without the marker the first word of the help is taken.
+    int pos = static_cast<int>(p + 1);
+    return SplitNext(gZarnHelpString, pos);
+}
+
+void SetupOptions(int argc, char** argv)
+{
+    gAllOptions = "";
+    for (int i = 0; i < argc; i++) {
+        std::cout << argv[i] << " ";
+        gAllOptions += argv[i];
+        gAllOptions += "\t";
+    }
+    std::cout << std::endl;
+    myFn();
+
+    GetOption opts(argc, argv, "DAM:s:F:T:K:k:W:L:");
+    char c;
+    while ((c = opts.NextOption()) != '0') {
+        switch (c) {
+        case 'M': OptMinScore = opts.GetIntArg(); break;
+        case 's': OptMerSize = opts.GetIntArg(); break;
+        case 'F': OptThinnedFactor = opts.GetIntArg(); break;
+        case 'T': OptThinnedSlice = opts.GetIntArg(); break;
+        case 'k': OptMaxKMerCount = opts.GetIntArg(); break;
+        case 'W': OptWinWidth = opts.GetIntArg(); break;
+        case 'L': OptWinLength = opts.GetIntArg(); break;
+        case 'K': OptKMerFile = opts.GetStringArg(); break;
+        case 'D': OptDebug = 1; break;
+        case 'A': OptPerformAlignments = 1; break;
+        default:
+            PrintHelp();
+            exit(1);
+        }
+    }
+    OptSourceName = opts.GetFreeArg();
+    OptQueryName = opts.GetFreeArg();
+    OptOutName = opts.GetFreeArg();
+    if (OptSourceName.empty() || OptQueryName.empty() || OptOutName.empty()) {
+        PrintHelp();
+        exit(1);
+    }
+}
+
+// One line on standard error, then the exit status.
+static void Fail(const std::string& message, int status)
+{
+    std::cout.flush();
+    std::cerr << "zarn: " << message << std::endl;
+    exit(status);
+}
+
+// True when both names lead to one existing file.
+static bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa, sb;
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+int main(int argc, char** argv)
+{
+    std::cout << "ZARN" << std::endl;
+    SetupOptions(argc, argv);
+
+    ZarnEngine engine;
+    engine.mTabbedOutput = 1;
+    engine.mMinScore = OptMinScore;
+    engine.mDebug = OptDebug;
+    engine.mPerformAlignments = OptPerformAlignments;
+
+    if (!OptKMerFile.empty()) {
+        std::cout << "Reading repeat model " << OptKMerFile << " ..." << std::flush;
+        if (!engine.SetupRepeatModel(OptKMerFile, OptMaxKMerCount)) {
+            std::cout << std::endl;
+            Fail(OptKMerFile + ": " + engine.mError, 2);
+        }
+        std::cout << "done." << std::endl;
+        std::cout << "MerSize: " << Mer::mMerSize << "\tThinFactor: " << Mer::mThinFactor
+                  << "\tThinSlice: " << Mer::mThinSlice << std::endl;
+    } else {
+        // These values would make the k-mer code meaningless: stop before any k-mer is built.
+        if (OptMerSize < 1 || OptMerSize > 32)
+            Fail("-s " + std::to_string(OptMerSize) + ": the k-mer length must lie between 1 and 32", 1);
+        if (OptThinnedFactor < 1)
+            Fail("-F " + std::to_string(OptThinnedFactor) + ": the thinning factor must be at least 1", 1);
+        Mer::setMerSize(OptMerSize);
+        Mer::mThinFactor = OptThinnedFactor;
+        Mer::mThinSlice = OptThinnedSlice;
+        std::cout << "Size,Factor,Slice= " << OptMerSize << "," << OptThinnedFactor << ","
+                  << OptThinnedSlice << std::endl;
+    }
+
+    long t;
+    StartTiming(t);
+    std::cout << "Adding " << OptSourceName << " to hash..." << std::endl;
+    if (!engine.AddSource(OptSourceName))
+        Fail(OptSourceName + ": " + engine.mError, 2);
+    std::cout << EndTiming(t) << " seconds. Hash size="
+              << static_cast<unsigned long>(engine.mMerLocations.mLocationLists.size()) << std::endl;
+
+    if (engine.mPerformAlignments)
+        std::cout << "Alignments not yet implemented (but almost there...)" << std::endl;
+
+    // The query is checked before the output file is touched, so a bad query
+    // never creates or empties the output file.
+    igzstream query;
+    std::string reason;
+    if (!OpenZarnInput(query, OptQueryName, reason))
+        Fail(OptQueryName + ": " + reason, 2);
+    // Truncating the output file must never destroy an input.
+    if (SameFile(OptOutName, OptSourceName) || SameFile(OptOutName, OptQueryName) ||
+        (!OptKMerFile.empty() && SameFile(OptOutName, OptKMerFile)))
+        Fail(OptOutName + ": the output file is also an input file", 2);
+    std::ofstream out(OptOutName.c_str(), std::ios::out | std::ios::trunc);
+    if (!out)
+        Fail(OptOutName + ": cannot create: " + std::strerror(errno), 2);
+
+    out << gAllOptions << "\tVersion: " << GetCurrentVersion() << std::endl;
+
+    StartTiming(t);
+    std::cout << "Comparing query " << OptQueryName << "..." << std::flush;
+    bool compared = engine.Compare(query, out);
+    if (!compared) {
+        out.close();
+        std::cout << std::endl;
+        Fail(OptQueryName + ": " + engine.mError, 2);
+    }
+    std::cout << "done." << std::endl;
+    std::cout << EndTiming(t) << " seconds." << std::endl;
+
+    query.close();
+    out.close();
+    if (out.fail())
+        Fail(OptOutName + ": write error", 2);
+    exit(0);
+}

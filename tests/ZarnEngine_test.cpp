@@ -1,0 +1,183 @@
+#include "kmer/ZarnEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Sets the process-wide k-mer length and thinning for one test.
+void SetMers(int k, int factor, int slice)
+{
+    Mer::setMerSize(k);
+    Mer::mThinFactor = factor;
+    Mer::mThinSlice = slice;
+}
+
+Sequence MakeQuery(const std::string& name, const std::string& bases)
+{
+    Sequence s;
+    s.mName = name;
+    s.mBases.assign(bases.begin(), bases.end());
+    return s;
+}
+
+std::string ReverseComplement(std::string s)
+{
+    std::string r(s.rbegin(), s.rend());
+    for (char& c : r)
+        c = c == 'A' ? 'T' : c == 'C' ? 'G' : c == 'G' ? 'C' : 'A';
+    return r;
+}
+
+void Index(ZarnEngine& engine, const std::string& fasta)
+{
+    std::istringstream in(fasta);
+    ASSERT_EQ(engine.mMerLocations.Add(in), SourceScanStatus::Ok);
+}
+
+typedef std::vector<std::pair<unsigned long, unsigned long>> Spans;
+
+Spans QuerySpans(const SearchResultVec& hits)
+{
+    Spans spans;
+    for (const SearchResult& h : hits)
+        spans.push_back({h.queryStart(), h.queryEnd()});
+    return spans;
+}
+
+const char kSource40[] = "GATTACACCGTAGGCTTAACGATCGGATCCATGCAAGTCC";
+
+}  // namespace
+
+TEST(ZarnEngineTest, QueryCoordinatesOnBothStrands)
+{
+    SetMers(32, 1, 0);
+    ZarnEngine engine;
+    Index(engine, std::string(">src\n") + kSource40 + "\n");
+
+    // Forward: the query is the source; positions 31 to 39 are looked up.
+    Sequence fwdQuery = MakeQuery("qf", kSource40);
+    SearchResultVec fwd, rev;
+    engine.GetHits(fwdQuery, fwd, rev);
+    ASSERT_EQ(fwd.size(), 9u);
+    EXPECT_TRUE(rev.empty());
+    for (unsigned i = 0; i < fwd.size(); i++) {
+        EXPECT_EQ(fwd[i].sourceStart(), i);
+        EXPECT_EQ(fwd[i].sourceEnd(), i + 31);
+        EXPECT_EQ(fwd[i].queryStart(), i);
+        EXPECT_EQ(fwd[i].queryEnd(), i + 31);
+        EXPECT_EQ(fwd[i].queryName(), "qf");
+        EXPECT_EQ(fwd[i].querySize(), 40u);
+        EXPECT_EQ(fwd[i].sourceName(), "src");
+    }
+
+    // Reverse: the query is the source's reverse complement; the hits count
+    // positions on the query's reverse complement, so the first k-mer
+    // (forward positions 0 to 31) lies at 8 to 39 and hits source 8 to 39.
+    Sequence revQuery = MakeQuery("qr", ReverseComplement(kSource40));
+    SearchResultVec fwd2, rev2;
+    engine.GetHits(revQuery, fwd2, rev2);
+    EXPECT_TRUE(fwd2.empty());
+    ASSERT_EQ(rev2.size(), 9u);
+    EXPECT_EQ(rev2[0].queryStart(), 8u);
+    EXPECT_EQ(rev2[0].queryEnd(), 39u);
+    EXPECT_EQ(rev2[0].sourceStart(), 8u);
+    EXPECT_EQ(rev2[8].queryStart(), 0u);
+    EXPECT_EQ(rev2[8].sourceStart(), 0u);
+}
+
+TEST(ZarnEngineTest, WalkOverCharactersThatAreNotBases)
+{
+    SetMers(4, 1, 0);
+    ZarnEngine engine;
+    Index(engine, ">s\nAACGTTAC\n");  // AACG at 0, ACGT 1, CGTT 2, GTTA 3, TTAC 4
+
+    struct Case {
+        const char* query;
+        Spans fwd;
+    } cases[] = {
+        // R is clean but no base: AACG is looked up again one position on.
+        {"AACGRTT", {{0, 3}, {1, 4}, {2, 5}, {3, 6}}},
+        // N restarts the window behind it.
+        {"AACGNGTTA", {{0, 3}, {5, 8}}},
+        // A last window holding N is never looked up: no hit reaches past the end.
+        {"GTTACAN", {{0, 3}, {1, 4}}},
+        {"AANCG", {}},
+    };
+    for (const Case& c : cases) {
+        Sequence q = MakeQuery("q", c.query);
+        SearchResultVec fwd, rev;
+        engine.GetHits(q, fwd, rev);
+        EXPECT_EQ(QuerySpans(fwd), c.fwd) << c.query;
+    }
+}
+
+TEST(ZarnEngineTest, DefaultThinningLooksNothingUp)
+{
+    SetMers(32, 1, 1);
+    ZarnEngine engine;
+    Index(engine, std::string(">src\n") + kSource40 + "\n");
+    EXPECT_TRUE(engine.mMerLocations.mLocationLists.empty());
+    // Even with an entry in the index, every query k-mer is thinned out.
+    Mer m(kSource40);
+    BigSequenceLocation loc;
+    engine.mMerLocations.mLocationLists[m].push_back(loc);
+    engine.mMerLocations.mSourceNames.push_back("src");
+    engine.mMerLocations.mSourceSizes.push_back(40);
+    Sequence q = MakeQuery("q", kSource40);
+    SearchResultVec fwd, rev;
+    engine.GetHits(q, fwd, rev);
+    EXPECT_TRUE(fwd.empty());
+    EXPECT_TRUE(rev.empty());
+}
+
+TEST(ZarnEngineTest, StreamCompareOutputForms)
+{
+    SetMers(32, 1, 0);
+    const std::string chain = "src\t40\tq1\t40\t40\t1\t40\t1\t40\t9\t288\t+\n";
+    const std::string queries = std::string(">q1\n") + kSource40 + "\n>q2\n" +
+                                std::string(kSource40).substr(0, 32) + "\n";
+    struct Case {
+        int tabbed;
+        int alignments;
+        std::string expected;
+    } cases[] = {
+        {0, 0, "#:lav\n" + chain + "#:eof\n"},
+        {0, 1, "#:lav\n#:eof\n"},
+        {1, 1,
+         "SourceName\tSourceSize\tQueryName\tQuerySize\tchainSize\tSourceBegin\tSourceEnd"
+         "\tQueryBegin\tQueryEnd\tchainHits\tchainBases\tSense\n"},
+    };
+    for (const Case& c : cases) {
+        ZarnEngine engine;
+        engine.mTabbedOutput = c.tabbed;
+        engine.mPerformAlignments = c.alignments;
+        engine.mMinScore = 100;
+        Index(engine, std::string(">src\n") + kSource40 + "\n");
+        std::istringstream in(queries);
+        std::ostringstream out;
+        EXPECT_TRUE(engine.Compare(in, out));
+        EXPECT_EQ(out.str(), c.expected) << c.tabbed << c.alignments;
+    }
+}
+
+TEST(ZarnEngineTest, StreamCompareStopsAtNulLine)
+{
+    SetMers(32, 1, 0);
+    ZarnEngine engine;
+    engine.mTabbedOutput = 0;
+    engine.mMinScore = 100;
+    Index(engine, std::string(">src\n") + kSource40 + "\n");
+    std::string queries = std::string(">q1\n") + kSource40 + "\n>q2\nAC" + '\0' + "GT\n>q3\n" +
+                          kSource40 + "\n";
+    std::istringstream in(queries);
+    std::ostringstream out;
+    EXPECT_FALSE(engine.Compare(in, out));
+    EXPECT_NE(engine.mError.find("NUL"), std::string::npos);
+    // q1's chain was written; nothing after the NUL line was compared.
+    EXPECT_EQ(out.str(), "#:lav\nsrc\t40\tq1\t40\t40\t1\t40\t1\t40\t9\t288\t+\n");
+}

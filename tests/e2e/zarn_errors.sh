@@ -1,0 +1,88 @@
+# Files that cannot be opened, created or read: one line on standard error
+# naming the file, exit status 2. Inputs are checked before the output file
+# is opened, so an existing output file stays untouched.
+source "$3/zarn/lib.sh"
+
+gzip -c qry.fa > qry.fa.gz
+gzip -c src.fa > src.fa.gz
+mkdir adir
+printf 'x\t40\t1\t0\t1\nACGTACGTACGT\t5\n' > badhead.txt
+printf 'x\t12\t1\t0\t1\nACGTACGTACGT\t5\nACGTACGTACGTA\n' > badline.txt
+# Damaged gzip: cut short, and with its compressed bytes overwritten.
+size=$(stat -c %s qry.fa.gz)
+head -c $((size - 12)) qry.fa.gz > cut.fa.gz
+head -c $((size - 12)) src.fa.gz > cutsrc.fa.gz
+cp qry.fa.gz bad.fa.gz
+printf 'XXXXXXXXXXXXXXXXXXXXXXXX' | dd of=bad.fa.gz bs=1 seek=20 conv=notrunc status=none
+
+# Each line: the file the message names, then the arguments.
+while read -r file args; do
+  printf 'keep\n' > out.txt
+  # shellcheck disable=SC2086
+  run_zarn -s 12 -T 0 -M 100 $args
+  expect_status 2 "[$args]"
+  expect_stderr "$file" "[$args]"
+  [ "$(cat out.txt)" = keep ] || fail "[$args]: output file changed"
+done <<'CASES'
+nosuch.fa     nosuch.fa qry.fa out.txt
+nosuch.fa     src.fa nosuch.fa out.txt
+adir          adir qry.fa out.txt
+adir          src.fa adir out.txt
+nosuch.txt    -K nosuch.txt src.fa qry.fa out.txt
+badhead.txt   -K badhead.txt src.fa qry.fa out.txt
+line 3        -K badline.txt src.fa qry.fa out.txt
+cutsrc.fa.gz  cutsrc.fa.gz qry.fa out.txt
+CASES
+
+# An output file that cannot be created.
+run_zarn -s 12 -T 0 -M 100 src.fa qry.fa nodir/out.txt
+expect_status 2 "uncreatable output"
+expect_stderr "nodir/out.txt" "uncreatable output"
+
+# A failed write is not reported as success.
+if [ -w /dev/full ]; then
+  run_zarn -s 12 -T 0 -M 100 src.fa qry.fa /dev/full
+  expect_status 2 "write to /dev/full"
+  expect_stderr "/dev/full: write error" "write to /dev/full"
+fi
+
+# An output file that is also an input is refused, not emptied.
+for args in "src.fa qry.fa qry.fa" "src.fa qry.fa src.fa" "-K dist.txt src.fa qry.fa ./dist.txt"; do
+  cp "$FIX/qry.fa" "$FIX/src.fa" "$FIX/dist.txt" .
+  # shellcheck disable=SC2086
+  run_zarn -s 12 -T 0 $args
+  expect_status 2 "[$args]"
+  expect_stderr "the output file is also an input file" "[$args]"
+  for f in qry.fa src.fa dist.txt; do
+    cmp -s "$f" "$FIX/$f" || fail "[$args]: $f changed"
+  done
+done
+
+# Query failures while comparing: the chain lines already written stay.
+for q in qnul.fa cut.fa.gz bad.fa.gz; do
+  rm -f out.txt
+  run_zarn -s 12 -T 0 -M 100 src.fa "$q" out.txt
+  expect_status 2 "query $q"
+  expect_stderr "$q" "query $q"
+  grep -q "done\." run.stdout && fail "query $q: reported done"
+done
+rm -f out.txt
+run_zarn -s 12 -T 0 -M 100 src.fa qnul.fa out.txt
+expect_stderr "NUL" "query qnul.fa"
+sed -n 3p "$FIX/both_strands.out" > want.lines
+tail -n +3 out.txt > got.lines
+expect_same want.lines got.lines "query qnul.fa: lines before the NUL line"
+
+# The record index holds 524,288 source records; one more is refused.
+awk 'BEGIN { for (i = 0; i < 524288; i++) print ">r" i "\nACGT" }' > many.fa
+run_zarn many.fa qry.fa out.txt
+expect_status 0 "524288 records"
+echo ">last" >> many.fa
+echo "ACGT" >> many.fa
+printf 'keep\n' > out.txt
+run_zarn many.fa qry.fa out.txt
+expect_status 2 "524289 records"
+expect_stderr "many.fa" "524289 records"
+[ "$(cat out.txt)" = keep ] || fail "524289 records: output file changed"
+
+finish
