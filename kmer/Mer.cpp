@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "toolkit/Sequence.h"
+#include "toolkit/Sequence3Bit.h"
 
 int Mer::mMerSize = 32;
 int Mer::mThinFactor = 1;
@@ -52,6 +53,17 @@ Mer::Mer(Sequence& seq, int start) : mValue(0) {
       std::cerr.write(b, (std::streamsize)seq.mBases.size());
       std::cerr << '\n';
     }
+  }
+}
+
+Mer::Mer(Sequence3Bit& seq, int start, bool& bad) : mValue(0) {
+  bad = false;
+  for (int p = start; p < start + mMerSize; ++p) {
+    unsigned char code = gMerCodes.mCode[(unsigned char)seq[p]];
+    if (code < 4)
+      ShiftInBits((char)code);
+    else
+      bad = true;
   }
 }
 

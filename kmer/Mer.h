@@ -6,6 +6,7 @@
 #include <string>
 
 class Sequence;
+class Sequence3Bit;
 
 // 2-bit code of every byte: A 0, C 1, G 2, T 3 in either case, 4 for anything else.
 struct MerCodeTable {
@@ -39,6 +40,9 @@ class Mer {
   Mer(Sequence& seq, int start, bool& bad);
   // The same, reporting every non-base character on standard error.
   Mer(Sequence& seq, int start);
+  // Window start .. start+k-1 of a packed record, read through its letters;
+  // bad is set when it holds anything but A, C, G, T (X, N or codes 5 and 6).
+  Mer(Sequence3Bit& seq, int start, bool& bad);
 
   // Reads exactly k characters of s (NULs included); only bases are shifted in.
   void set(const char* s);

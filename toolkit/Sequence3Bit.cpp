@@ -1,0 +1,319 @@
+#include "toolkit/Sequence3Bit.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "toolkit/ParseUtils.h"
+#include "toolkit/Sequence.h"
+
+namespace {
+
+const char kLetters[8] = {'A', 'C', 'T', 'G', 'X', '?', '?', 'N'};
+
+inline int CodeOf(char c) { return (static_cast<unsigned char>(c) & 0x0E) >> 1; }
+
+inline int CodeAt(const Sequence3Bit& s, int i) {
+  return (s.mWords[i / 10] >> (3 * (i % 10))) & 7;
+}
+
+inline bool IsLowQuality(char c) { return (static_cast<unsigned char>(c) & 0x20) != 0; }
+
+inline bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+
+void Empty(Sequence3Bit& s) {
+  s.mWords.clear();
+  s.mName.clear();
+  s.mDescription.clear();
+  s.mBaseSize = 0;
+  s.mWordSlot = 0;
+  s.mWordIndex = 0;
+}
+
+// Grows mWords ahead of an append of n characters. The rule reserves
+// ceil((n + mWordSlot - 9) / 10) words; Set adds any word it still lacks.
+void Reserve(Sequence3Bit& s, int n, int extra) {
+  long long v = static_cast<long long>(n) + s.mWordSlot - 9;
+  long long r = v > 0 ? (v + 9) / 10 : 0;
+  r += extra;
+  if (r > 0) s.mWords.resize(s.mWords.size() + static_cast<size_t>(r), 0);
+}
+
+inline void AppendOne(Sequence3Bit& s, char c) {
+  if (s.mWordSlot > 9) {
+    s.mWordSlot = 0;
+    ++s.mWordIndex;
+  }
+  s.Set(s.mWordIndex, s.mWordSlot, c);
+  ++s.mWordSlot;
+  ++s.mBaseSize;
+}
+
+// The shared append: n is fixed before the first character is stored, and
+// charAt(i) is read only after characters 0..i-1 are in (so a record may
+// append itself).
+template <class CharAt>
+void Append(Sequence3Bit& s, int n, CharAt charAt) {
+  Reserve(s, n, 0);
+  for (int i = 0; i < n; ++i) AppendOne(s, charAt(i));
+}
+
+// Name and description from the header text in buf (its first character,
+// normally '>', is skipped).
+void SplitHeader(Sequence3Bit& s, const char* buf) {
+  std::string header(buf);
+  if (header.empty()) {
+    s.mName = "";
+    s.mDescription = "";
+    return;
+  }
+  int pos = 1;
+  s.mName = GetNextWSDelimitedString(header, 1, pos);
+  if (pos >= 0 && pos < static_cast<int>(header.size()))
+    s.mDescription = header.substr(pos);
+  else
+    s.mDescription = "";
+}
+
+// A stream that failed without reaching end of input (an over-long line, a
+// read error) would deliver empty lines for ever; the readers end there.
+inline bool ReadFailed(const std::istream& is) { return is.fail() && !is.eof(); }
+
+void RemoveTrailingBlanks(char* buf) {
+  int n = static_cast<int>(std::strlen(buf));
+  int e = n > 0 ? n - 1 : 0;
+  while (IsBlankOrTab(buf[e])) {
+    std::cout << "\nConsuming white space: " << std::hex << static_cast<int>(buf[e])
+              << " sEnd=" << e << std::dec << std::endl;
+    std::cout << "Buffer=" << buf << std::endl;
+    buf[e] = '\0';
+    if (e == 0) break;
+    --e;
+  }
+}
+
+void RemoveTrailingBlanksTrimLowQual(char* buf) {
+  int n = static_cast<int>(std::strlen(buf));
+  int e = n > 0 ? n - 1 : 0;
+  while (IsBlankOrTab(buf[e])) {
+    std::cout << "bsize=" << n << std::endl;
+    std::cout << "Buffer=" << buf << std::endl;
+    std::cout << "Consuming white space: " << std::hex << static_cast<int>(buf[e])
+              << " sEnd=" << e << std::dec << std::endl;
+    buf[e] = '\0';
+    if (e == 0) break;
+    --e;
+  }
+}
+
+}  // namespace
+
+Sequence3Bit::Sequence3Bit() : mBaseSize(0), mWordSlot(0), mWordIndex(0) {}
+
+Sequence3Bit::Sequence3Bit(const Sequence3Bit& other)
+    : mBaseSize(0), mWordSlot(0), mWordIndex(0) {
+  Concatenate(other);
+  mName = other.mName;
+  mDescription = other.mDescription;
+}
+
+Sequence3Bit& Sequence3Bit::operator=(const Sequence3Bit& other) {
+  mWords = other.mWords;
+  mName = other.mName;
+  mDescription = other.mDescription;
+  mBaseSize = other.mBaseSize;
+  mWordSlot = other.mWordSlot;
+  mWordIndex = other.mWordIndex;
+  return *this;
+}
+
+Sequence3Bit::~Sequence3Bit() {}
+
+char Sequence3Bit::operator[](int i) const { return kLetters[CodeAt(*this, i)]; }
+
+void Sequence3Bit::Set(int word, int slot, char c) {
+  if (word == static_cast<int>(mWords.size())) mWords.push_back(0);
+  int shift = 3 * slot;
+  mWords[word] = (mWords[word] & ~(7 << shift)) | (CodeOf(c) << shift);
+}
+
+int Sequence3Bit::NumBases() { return mBaseSize; }
+
+void Sequence3Bit::ConcatenateCString(const char* s) {
+  Append(*this, static_cast<int>(std::strlen(s)), [s](int i) { return s[i]; });
+}
+
+void Sequence3Bit::ConcatenateString(std::string& s) { ConcatenateCString(s.c_str()); }
+
+void Sequence3Bit::ConcatenateSequence(Sequence& seq) {
+  const std::vector<char>& b = seq.mBases;
+  Append(*this, static_cast<int>(b.size()), [&b](int i) { return b[i]; });
+}
+
+void Sequence3Bit::Concatenate(const Sequence3Bit& other) {
+  Append(*this, other.mBaseSize, [&other](int i) { return other[i]; });
+}
+
+void Sequence3Bit::ConcatenateCStringTrimLowQual(const char* s) {
+  int n = static_cast<int>(std::strlen(s));
+  Reserve(*this, n, 1);
+  for (int i = 0; i < n && !IsLowQuality(s[i]); ++i) AppendOne(*this, s[i]);
+}
+
+void Sequence3Bit::Bug(int n) {
+  std::cout << "You've found a bug n=" << n << " mBaseSize=" << mBaseSize << std::endl;
+}
+
+int Sequence3Bit::GetNextRead(std::istream& is, char* buf, int bsize) {
+  Empty(*this);
+  if (buf[0] == '1') {
+    is.getline(buf, bsize);
+    if (ReadFailed(is)) return 0;
+  }
+  SplitHeader(*this, buf);
+  for (;;) {
+    is.getline(buf, bsize);
+    if (ReadFailed(is)) return 0;
+    long n = static_cast<long>(std::strlen(buf));
+    long g = static_cast<long>(is.gcount());
+    // A NUL that the line's end does not follow: the characters behind it
+    // would be lost, also when the NUL comes first.
+    if (n < g - 1 && g > 0) {
+      std::cerr << "ERROR CORRUPT SEQ: NULL BEFORE NEWLINE" << std::endl;
+      return 0;
+    }
+    if (buf[0] != '>') {
+      RemoveTrailingBlanks(buf);
+      ConcatenateCString(buf);
+    }
+    if (is.eof()) return 1;
+    if (buf[0] == '>') return 1;
+  }
+}
+
+int Sequence3Bit::GetNextReadTrimLowQual(std::istream& is, char* buf, int bsize) {
+  Empty(*this);
+  if (buf[0] == '1') {
+    is.getline(buf, bsize);
+    if (ReadFailed(is)) return 0;
+  } else if (buf[0] != '>') {
+    return 0;
+  }
+  SplitHeader(*this, buf);
+
+  // Skip the low-quality start of the record.
+  int c;
+  do {
+    c = is.get();
+  } while (c != std::char_traits<char>::eof() && c != '>' && IsLowQuality(static_cast<char>(c)));
+
+  if (c == std::char_traits<char>::eof()) return ReadFailed(is) ? 0 : 1;
+
+  // The rest of a line is read behind buf[0] with one byte less, so that the
+  // whole line still fits in bsize bytes.
+  if (c == '>') {
+    buf[0] = '>';
+    is.getline(buf + 1, bsize - 1);
+    mBaseSize = 0;
+    return ReadFailed(is) ? 0 : 1;
+  }
+
+  if (c == '\n') {
+    // The first sequence line was empty or all low quality: it adds nothing,
+    // and the next line is read as an ordinary line.
+    is.getline(buf, bsize);
+  } else {
+    buf[0] = static_cast<char>(c);
+    is.getline(buf + 1, bsize - 1);
+  }
+  for (;;) {
+    if (ReadFailed(is)) return 0;
+    if (buf[0] != '>') {
+      RemoveTrailingBlanksTrimLowQual(buf);
+      ConcatenateCStringTrimLowQual(buf);
+    }
+    if (is.eof()) return 1;
+    if (buf[0] == '>') return 1;
+    is.getline(buf, bsize);
+  }
+}
+
+void Sequence3Bit::GetSubSequence(Sequence3Bit& out, int start, int end) {
+  Empty(out);
+  if (end < 0) return;
+  if (start < 0) start = 0;
+  if (end >= mBaseSize) end = mBaseSize - 1;
+  if (end - start + 1 <= 0) return;
+  char one[2] = {0, 0};
+  for (int i = start; i <= end; ++i) {
+    char l = (*this)[i];
+    switch (l) {
+      case 'A': case 'C': case 'G': case 'N': case 'T': case 'X':
+      case 'a': case 'c': case 'g': case 'n': case 't': case 'x':
+        one[0] = l;
+        out.ConcatenateCString(one);
+        break;
+      default:
+        break;
+    }
+  }
+  char range[64];
+  std::snprintf(range, sizeof range, "[%ld,%ld]", static_cast<long>(start),
+                static_cast<long>(end));
+  out.mDescription = mDescription + range;
+  out.mName = mName;
+}
+
+namespace {
+
+void LettersInto(const Sequence3Bit& s, Sequence& tmp) {
+  tmp.mBases.reserve(static_cast<size_t>(s.mBaseSize));
+  for (int i = 0; i < s.mBaseSize; ++i) tmp.mBases.push_back(s[i]);
+}
+
+}  // namespace
+
+void Sequence3Bit::Reverse(Sequence3Bit& out) {
+  Sequence tmp;
+  LettersInto(*this, tmp);
+  tmp.Reverse();
+  Empty(out);
+  out.ConcatenateSequence(tmp);
+}
+
+void Sequence3Bit::ReverseComplement(Sequence3Bit& out) {
+  Sequence tmp;
+  LettersInto(*this, tmp);
+  tmp.ReverseComplement();
+  out.ConcatenateSequence(tmp);
+}
+
+void Sequence3Bit::Print(std::ostream& os) {
+  if (mBaseSize == 0) {
+    std::cout << "No sequence" << std::endl;
+    return;
+  }
+  for (int i = 0; i < mBaseSize; ++i) {
+    os << (*this)[i];
+    if (i % 50 == 0 && i != 0) os << std::endl;
+  }
+}
+
+namespace {
+
+// True when some base of start..start+length-1, cut at the last base, has a
+// code of 4 to 7. Positions before 0 hold no base and are left out.
+bool AnyNonBase(const Sequence3Bit& s, int start, int length) {
+  long long last = static_cast<long long>(start) + length - 1;
+  if (last >= s.mBaseSize) last = s.mBaseSize - 1;
+  if (start < 0) start = 0;
+  for (long long i = start; i <= last; ++i)
+    if (CodeAt(s, static_cast<int>(i)) & 4) return true;
+  return false;
+}
+
+}  // namespace
+
+bool Sequence3Bit::OnlyBases(int start, int length) { return !AnyNonBase(*this, start, length); }
+
+bool Sequence3Bit::ContainsNX(int start, int length) { return AnyNonBase(*this, start, length); }
