@@ -105,6 +105,13 @@ TEST(GetOption, FaultyWordsStillRecordTheirLetters) {
     EXPECT_EQ(opt.mValid, 0);
     EXPECT_EQ(opt.mOptions, (std::vector<char>{'M', 'M', 's'}));
     EXPECT_EQ(opt.mArgs, (std::vector<std::string>{"9", "f"}));
+
+    // A dash word refused as an argument is an option word of its own.
+    Argv b({"-M", "-s", "9", "-M", "-D", "f"});
+    GetOption refused(b.argc(), b.argv(), kOpts);
+    EXPECT_EQ(refused.mValid, 0);
+    EXPECT_EQ(refused.mOptions, (std::vector<char>{'M', 's', 'M', 'D'}));
+    EXPECT_EQ(refused.mArgs, (std::vector<std::string>{"9", "f"}));
 }
 
 TEST(GetOption, ArgumentCallFirstTakesTheReport) {

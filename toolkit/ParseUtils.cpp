@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <type_traits>
 
 #include "toolkit/CLibraryAdditions.h"
 
@@ -217,45 +218,36 @@ namespace {
 
 inline bool MinusBefore(const std::string& s, int start) { return start > 0 && s[start - 1] == '-'; }
 
+// The next number run converted by conv, negated (with wrap-around, so the
+// most negative value does not overflow) when a '-' stands right before it.
+template <typename T, typename Conv>
+T ScanNextInteger(const std::string& s, int from, int& next, Conv conv) {
+    int start, end;
+    if (FindNextInteger(s, from, start, end) < 0) {
+        next = -1;
+        return 0;
+    }
+    next = end + 1;
+    T v = conv(s.substr(start, end - start + 1));
+    if (MinusBefore(s, start)) {
+        using U = typename std::make_unsigned<T>::type;
+        v = static_cast<T>(U(0) - static_cast<U>(v));
+    }
+    return v;
+}
+
 } // namespace
 
 int GetNextInteger(const std::string& s, int from, int& next) {
-    int start, end;
-    if (FindNextInteger(s, from, start, end) < 0) {
-        next = -1;
-        return 0;
-    }
-    next = end + 1;
-    int v = std::atoi(s.substr(start, end - start + 1).c_str());
-    if (MinusBefore(s, start))
-        v = static_cast<int>(0u - static_cast<unsigned int>(v)); // no overflow trap on INT_MIN
-    return v;
+    return ScanNextInteger<int>(s, from, next, [](const std::string& t) { return std::atoi(t.c_str()); });
 }
 
 long GetNextLong(const std::string& s, int from, int& next) {
-    int start, end;
-    if (FindNextInteger(s, from, start, end) < 0) {
-        next = -1;
-        return 0;
-    }
-    next = end + 1;
-    long v = std::atol(s.substr(start, end - start + 1).c_str());
-    if (MinusBefore(s, start))
-        v = static_cast<long>(0ul - static_cast<unsigned long>(v));
-    return v;
+    return ScanNextInteger<long>(s, from, next, [](const std::string& t) { return std::atol(t.c_str()); });
 }
 
 uint64_t GetNextUInt64(const std::string& s, int from, int& next) {
-    int start, end;
-    if (FindNextInteger(s, from, start, end) < 0) {
-        next = -1;
-        return 0;
-    }
-    next = end + 1;
-    uint64_t v = atou64(s.substr(start, end - start + 1));
-    if (MinusBefore(s, start))
-        v = 0 - v;
-    return v;
+    return ScanNextInteger<uint64_t>(s, from, next, [](const std::string& t) { return atou64(t); });
 }
 
 double GetNextDouble(const std::string& s, int from, int& next) {
@@ -281,25 +273,25 @@ double NextDouble(const std::string& s, int& pos) { return GetNextDouble(s, pos,
 
 float NextFloat(const std::string& s, int& pos) { return static_cast<float>(NextDouble(s, pos)); }
 
-int GetAllIntegers(const std::string& s, std::vector<int>& out) {
+namespace {
+
+// Appends the value of every number that scan finds in s, from the start on.
+template <typename T, typename Scan>
+int AppendAll(const std::string& s, std::vector<T>& out, Scan scan) {
     int pos = 0;
     do {
-        int v = GetNextInteger(s, pos, pos);
+        T v = scan(s, pos, pos);
         if (pos >= 0)
             out.push_back(v);
     } while (pos > 0);
     return static_cast<int>(out.size());
 }
 
-int GetAllDoubles(const std::string& s, std::vector<double>& out) {
-    int pos = 0;
-    do {
-        double v = GetNextDouble(s, pos, pos);
-        if (pos >= 0)
-            out.push_back(v);
-    } while (pos > 0);
-    return static_cast<int>(out.size());
-}
+} // namespace
+
+int GetAllIntegers(const std::string& s, std::vector<int>& out) { return AppendAll(s, out, GetNextInteger); }
+
+int GetAllDoubles(const std::string& s, std::vector<double>& out) { return AppendAll(s, out, GetNextDouble); }
 
 void GetIntsFromLine(std::string line, std::vector<int>& out) {
     size_t pos = 0;
