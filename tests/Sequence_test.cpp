@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,19 @@ SequenceVector WithSizes(const std::vector<int>& sizes)
         v.push_back(Seq(std::string(n, 'A')));
     return v;
 }
+
+// An output buffer that remembers what had been written at each flush.
+class FlushLog : public std::stringbuf {
+public:
+    std::vector<std::string> flushes;
+
+protected:
+    int sync() override
+    {
+        flushes.push_back(str());
+        return 0;
+    }
+};
 
 } // namespace
 
@@ -133,15 +148,17 @@ TEST(SequenceRecord, EditsInPlace)
     EXPECT_EQ(s.mName, "n");
     EXPECT_EQ(s.mDescription, "d");
 
-    Sequence c = Seq("AaCcGgTtNn-*");
-    c.Complement();
-    EXPECT_EQ(Str(c), "TtGgCcAaNn-*");
-    Sequence rc = Seq("AACGt");
-    rc.ReverseComplement();
-    EXPECT_EQ(Str(rc), "aCGTT");
-    Sequence r = Seq("AACG");
-    r.Reverse();
-    EXPECT_EQ(Str(r), "GCAA");
+    struct Case { const char* bases; void (Sequence::*edit)(); const char* expected; };
+    const Case cases[] = {
+        {"AaCcGgTtNn-*", &Sequence::Complement, "TtGgCcAaNn-*"},
+        {"AACGt", &Sequence::ReverseComplement, "aCGTT"},
+        {"AACG", &Sequence::Reverse, "GCAA"},
+    };
+    for (const Case& c : cases) {
+        Sequence r = Seq(c.bases);
+        (r.*c.edit)();
+        EXPECT_EQ(Str(r), c.expected) << c.bases;
+    }
 
     Sequence cs = Seq("acgT-\xe9z");
     cs.ToUpperCase();
@@ -209,6 +226,12 @@ TEST(SequenceRecord, CopyOutAndPrinting)
     Sequence empty;
     empty.Print(blank);
     EXPECT_EQ(blank.str(), " \n\n");
+
+    // Only the header line is flushed.
+    FlushLog log;
+    std::ostream logged(&log);
+    s.Print(logged);
+    EXPECT_EQ(log.flushes, (std::vector<std::string>{"r1 len 3\n"}));
 
     std::ostringstream ps, op;
     empty.PrintSeq(ps);
@@ -282,6 +305,20 @@ TEST(SequenceCoordinates, MapsWithInnerPads)
         EXPECT_EQ(s.Depadded2Padded(s.Padded2Depadded(p)), p);
 }
 
+TEST(SequenceCoordinates, ConversionsHoldAtIntRange)
+{
+    // Past either end the conversions continue linearly; a result beyond the
+    // int range is held at its limit instead of wrapping to the other end.
+    Sequence s = Seq("ACG");
+    EXPECT_EQ(s.Padded2Depadded(INT_MAX), INT_MAX);
+    EXPECT_EQ(s.Depadded2Padded(INT_MIN), INT_MIN);
+    Sequence lead = Seq("--A");   // base 1 sits at position 2
+    EXPECT_EQ(lead.Depadded2Padded(INT_MAX), INT_MAX);
+    Sequence empty;
+    EXPECT_EQ(empty.Padded2Depadded(INT_MAX), INT_MAX);
+    EXPECT_EQ(empty.Depadded2Padded(INT_MIN), INT_MIN);
+}
+
 TEST(SequenceCoordinates, LeadingPadsAndPadsOnly)
 {
     Sequence lead = Seq("--AC");
@@ -316,6 +353,11 @@ TEST(SequenceCoordinates, StaleAndRebuiltMaps)
     s.Reverse();   // 'CC-A': same length, so both maps stay stale
     EXPECT_EQ(s.Padded2Depadded(1), 1);
     EXPECT_EQ(s.mPadded2Depadded, (std::vector<int>{1, 1, 2, 3}));
+    // A direct rebuild of the depadded map reads the stale padded map as it is.
+    Sequence stale = s;
+    stale.ComputeDepadded2Padded();
+    EXPECT_EQ(stale.mPadded2Depadded, (std::vector<int>{1, 1, 2, 3}));
+    EXPECT_EQ(stale.mDepadded2Padded, (std::vector<int>{0, 0, 2, 3}));
 
     std::string g = "G";
     s.ConcatenateString(g);   // 'CC-AG': the length changed
@@ -355,6 +397,7 @@ TEST(SequenceSubSequence, ClampsAndRecordsRange)
         {2, 4, "GTA", "d[3,5]"},
         {-5, 2, "ACG", "d[1,3]"},
         {6, 100, "GT", "d[7,8]"},
+        {6, 8, "GT", "d[7,8]"},     // end just past the last character
         {0, 7, "ACGTACGT", "d[1,8]"},
         {5, 2, "", "own"},
         {0, -1, "", "own"},
@@ -625,6 +668,7 @@ TEST(SequenceCollection, AddSubSequenceKeepsUnclampedRange)
         {-5, 100, "ACGTACGT", "d[-4,101]"},
         {2, -1, "", "d[3,0]"},
         {5, 3, "", "d[6,4]"},
+        {0, LONG_MAX, "ACGTACGT", "d[1,9223372036854775808]"},   // no overflow
     };
     Sequence src = Seq("ACGTACGT", "r", "d");
     for (const Case& c : cases) {
@@ -637,10 +681,40 @@ TEST(SequenceCollection, AddSubSequenceKeepsUnclampedRange)
     }
 }
 
+TEST(SequenceCollection, AddFromOwnRecord)
+{
+    // Each add grows a full collection, moving the record it copies from.
+    SequenceVector v;
+    v.push_back(Seq("ACGT", "r", "d"));
+    v.shrink_to_fit();
+    ASSERT_EQ(v.capacity(), 1u);
+    v.AddSequence(v[0]);
+    ASSERT_EQ(v.size(), 2u);
+    EXPECT_EQ(Str(v[1]), "ACGT");
+    EXPECT_EQ(v[1].mName, "r");
+    EXPECT_EQ(v[1].mDescription, "d");
+    v.shrink_to_fit();
+    v.AddSubSequence(v[1], 1, 2);
+    ASSERT_EQ(v.size(), 3u);
+    EXPECT_EQ(Str(v[2]), "CG");
+    EXPECT_EQ(v[2].mDescription, "d[2,3]");
+    EXPECT_EQ(v[2].mName, "r");
+
+    SequenceQualityVector q;
+    q.push_back(Qual({20, 5}, "q", "x"));
+    q.shrink_to_fit();
+    q.AddQuality(q[0]);
+    ASSERT_EQ(q.size(), 2u);
+    EXPECT_EQ(q[1].mQuality, (std::vector<int>{20, 5}));
+    EXPECT_EQ(q[1].mName, "q");
+    EXPECT_EQ(q[1].mDescription, "x");
+}
+
 TEST(SequenceCollection, SizesAndN50)
 {
     SequenceVector v = WithSizes({10, 20, 30, 40});
     EXPECT_EQ(v.MaxSize(), 40);
+    EXPECT_EQ(WithSizes({40, 10}).MaxSize(), 40);
     EXPECT_EQ(v.TotalBases(), 100);
     std::vector<int> sizes;
     v.GetSortedSizes(sizes);
@@ -709,6 +783,13 @@ TEST(SequenceCollection, PrintWritesHeaderTwice)
     std::ostringstream os;
     v.Print(os);
     EXPECT_EQ(os.str(), "r1 d\nr1 d\nAC\nr2 \nr2 \n\n");
+
+    // Both header lines of a record are flushed, its characters are not.
+    FlushLog log;
+    std::ostream logged(&log);
+    v.resize(1);
+    v.Print(logged);
+    EXPECT_EQ(log.flushes, (std::vector<std::string>{"r1 d\n", "r1 d\nr1 d\n"}));
 }
 
 TEST(SequenceCollection, FindEndOfAcrossRecords)
@@ -775,9 +856,11 @@ TEST(SequenceQualityCollection, AddStatsAndPrint)
     EXPECT_FLOAT_EQ(mean, 2.0f);
     EXPECT_FLOAT_EQ(variance, 2.0f);
 
-    std::ostringstream os;
+    FlushLog log;   // nothing is flushed
+    std::ostream os(&log);
     v.Print(os);
-    EXPECT_EQ(os.str(), ">a x\n20 1 1 \n>b y\n25 30 40 \n");
+    EXPECT_EQ(log.str(), ">a x\n20 1 1 \n>b y\n25 30 40 \n");
+    EXPECT_TRUE(log.flushes.empty());
 
     SequenceQualityVector one;
     one.AddQuality(a);

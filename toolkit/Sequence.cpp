@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
+#include <climits>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <ostream>
 
@@ -13,15 +14,102 @@ namespace {
 
 bool IsPad(char c) { return c == '*' || c == '-'; }
 
-// "[a,b]" as appended to the description of a cut record.
-std::string RangeSuffix(long a, long b)
+// v + 1 in decimal; LONG_MAX + 1 is written as the unsigned number it is
+// instead of overflowing.
+std::string OneBased(long v)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "[%ld,%ld]", a, b);
-    return buf;
+    if (v == LONG_MAX)
+        return std::to_string(static_cast<unsigned long>(v) + 1);
+    return std::to_string(v + 1);
+}
+
+// "[start+1,end+1]" as appended to the description of a cut record.
+std::string RangeSuffix(long start, long end)
+{
+    return "[" + OneBased(start) + "," + OneBased(end) + "]";
 }
 
 bool IsWS(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+// Conversions that run past either end of the int range give the nearest int.
+int ClampToInt(long long v)
+{
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(v);
+}
+
+// Values 0 .. left and right .. size-1 become mask. The back loop compares
+// as unsigned numbers, so a negative right bound masks nothing.
+template <class T>
+void MaskOutside(std::vector<T>& v, long left, long right, T mask)
+{
+    for (long i = 0; i <= left; ++i)
+        v[i] = mask;
+    for (unsigned long i = static_cast<unsigned long>(right); i < v.size(); ++i)
+        v[i] = mask;
+}
+
+// Appends other's values; index-based so that other may be v itself.
+template <class T>
+void AppendValues(std::vector<T>& v, const std::vector<T>& other)
+{
+    const size_t m = other.size();
+    const size_t old = v.size();
+    v.resize(old + m);
+    for (size_t i = 0; i < m; ++i)
+        v[old + i] = other[i];
+}
+
+// out receives src's values start .. end (inclusive, clamped), src's name and
+// src's description followed by the clamped range; an empty range leaves out
+// without values and with its own name and description.
+template <class Rec, class T>
+void CutRange(Rec& src, Rec& out, std::vector<T> Rec::*values, long start, long end)
+{
+    (out.*values).clear();   // when out is src, src is now empty
+    if (end < 0)
+        return;
+    const std::vector<T>& from = src.*values;
+    const long size = static_cast<long>(from.size());
+    if (start < 0)
+        start = 0;
+    if (end >= size)
+        end = size - 1;
+    if (end - start + 1 <= 0)
+        return;
+    (out.*values).assign(from.begin() + start, from.begin() + end + 1);
+    out.mDescription = src.mDescription + RangeSuffix(start, end);
+    out.mName = src.mName;
+}
+
+// Grows the collection by one record and returns it. When src is a record of
+// the collection, it is found again after the growth may have moved it.
+template <class Vec, class Rec>
+Rec& GrowFrom(Vec& vec, Rec*& src)
+{
+    const Rec* first = vec.data();
+    const std::less<const Rec*> before;   // a total order over any pointers
+    const bool own = !vec.empty() && !before(src, first) && before(src, first + vec.size());
+    const size_t index = own ? static_cast<size_t>(src - first) : 0;
+    vec.GrowVec();
+    if (own)
+        src = &vec[index];
+    return vec.back();
+}
+
+// Appends a copy of src's values, description and name to the collection.
+template <class Vec, class Rec, class T>
+void AddCopy(Vec& vec, Rec& source, std::vector<T> Rec::*values)
+{
+    Rec* src = &source;
+    Rec& last = GrowFrom(vec, src);
+    AppendValues(last.*values, (*src).*values);
+    last.mDescription = src->mDescription;
+    last.mName = src->mName;
+}
 
 } // namespace
 
@@ -40,13 +128,7 @@ bool Sequence::IsBase(char c)
 
 bool Sequence::IsBaseNX(char c)
 {
-    switch (c) {
-    case 'A': case 'C': case 'G': case 'T': case 'N': case 'X':
-    case 'a': case 'c': case 'g': case 't': case 'n': case 'x':
-        return true;
-    default:
-        return false;
-    }
+    return ::IsBase(c);   // the string helpers' test takes N and X as well
 }
 
 char Sequence::ComplementBase(char c)
@@ -116,11 +198,7 @@ void Sequence::Nify()
 
 void Sequence::Trim(long left, long right)
 {
-    for (long i = 0; i <= left; ++i)
-        mBases[i] = 'X';
-    // Unsigned comparison: a negative right bound masks nothing.
-    for (unsigned long i = static_cast<unsigned long>(right); i < mBases.size(); ++i)
-        mBases[i] = 'X';
+    MaskOutside(mBases, left, right, 'X');
 }
 
 void Sequence::Complement()
@@ -158,12 +236,7 @@ void Sequence::InitFromString(std::string& s)
 
 void Sequence::Concatenate(Sequence& other)
 {
-    // Index-based so that other may be this record.
-    const size_t m = other.mBases.size();
-    const size_t old = mBases.size();
-    mBases.resize(old + m);
-    for (size_t i = 0; i < m; ++i)
-        mBases[old + i] = other.mBases[i];
+    AppendValues(mBases, other.mBases);
 }
 
 void Sequence::ConcatenateString(std::string& s)
@@ -255,10 +328,10 @@ int Sequence::Padded2Depadded(int p)
     if (mPadded2Depadded.size() != mBases.size())
         ComputePadded2Depadded();
     if (p < 0 || mPadded2Depadded.empty())
-        return p + 1;
+        return ClampToInt(static_cast<long long>(p) + 1);
     const int count = static_cast<int>(mPadded2Depadded.size());
     if (p >= count)
-        return mPadded2Depadded.back() + (p - (count - 1));
+        return ClampToInt(static_cast<long long>(mPadded2Depadded.back()) + p - (count - 1));
     return mPadded2Depadded[p];
 }
 
@@ -288,10 +361,10 @@ int Sequence::Depadded2Padded(int d)
     if (mDepadded2Padded.empty())
         ComputeDepadded2Padded();
     if (d <= 0 || mBases.empty())
-        return d - 1;
+        return ClampToInt(static_cast<long long>(d) - 1);
     const int n = static_cast<int>(mDepadded2Padded.size()) - 1;
     if (d >= n)
-        return mDepadded2Padded[n] + (d - n);
+        return ClampToInt(static_cast<long long>(mDepadded2Padded[n]) + d - n);
     return mDepadded2Padded[d];
 }
 
@@ -306,20 +379,7 @@ void Sequence::depad()
 
 void Sequence::GetSubSequence(Sequence& out, long start, long end)
 {
-    out.mBases.clear();   // when out is this record, it is now empty
-    if (end < 0)
-        return;
-    const long size = static_cast<long>(mBases.size());
-    if (start < 0)
-        start = 0;
-    if (end >= size)
-        end = size - 1;
-    const long n = end - start + 1;
-    if (n <= 0)
-        return;
-    out.mBases.assign(mBases.begin() + start, mBases.begin() + end + 1);
-    out.mDescription = mDescription + RangeSuffix(start + 1, end + 1);
-    out.mName = mName;
+    CutRange(*this, out, &Sequence::mBases, start, end);
 }
 
 int Sequence::Find(Sequence& pattern)
@@ -427,10 +487,7 @@ int SequenceQuality::CountPhred20()
 
 void SequenceQuality::Trim(long left, long right)
 {
-    for (long i = 0; i <= left; ++i)
-        mQuality[i] = 0;
-    for (unsigned long i = static_cast<unsigned long>(right); i < mQuality.size(); ++i)
-        mQuality[i] = 0;
+    MaskOutside(mQuality, left, right, 0);
 }
 
 void SequenceQuality::Reverse()
@@ -440,29 +497,12 @@ void SequenceQuality::Reverse()
 
 void SequenceQuality::Concatenate(SequenceQuality& other)
 {
-    const size_t m = other.mQuality.size();
-    const size_t old = mQuality.size();
-    mQuality.resize(old + m);
-    for (size_t i = 0; i < m; ++i)
-        mQuality[old + i] = other.mQuality[i];
+    AppendValues(mQuality, other.mQuality);
 }
 
 void SequenceQuality::GetSubSequence(SequenceQuality& out, long start, long end)
 {
-    out.mQuality.clear();
-    if (end < 0)
-        return;
-    const long n = static_cast<long>(mQuality.size());
-    if (start < 0)
-        start = 0;
-    if (end >= n)
-        end = n - 1;
-    const long k = end - start + 1;
-    if (k <= 0)
-        return;
-    out.mQuality.assign(mQuality.begin() + start, mQuality.begin() + end + 1);
-    out.mDescription = mDescription + RangeSuffix(start + 1, end + 1);
-    out.mName = mName;
+    CutRange(*this, out, &SequenceQuality::mQuality, start, end);
 }
 
 void SequenceQuality::Print(std::ostream& os)
@@ -499,21 +539,17 @@ void SequenceVector::GrowVec()
 
 void SequenceVector::AddSequence(Sequence& s)
 {
-    GrowVec();
-    Sequence& last = back();
-    last.mBases.insert(last.mBases.end(), s.mBases.begin(), s.mBases.end());
-    last.mDescription = s.mDescription;
-    last.mName = s.mName;
+    AddCopy(*this, s, &Sequence::mBases);
 }
 
 void SequenceVector::AddSubSequence(Sequence& s, long start, long end)
 {
-    GrowVec();
-    Sequence& last = back();
-    s.GetSubSequence(last, start, end);
+    Sequence* src = &s;
+    Sequence& last = GrowFrom(*this, src);
+    src->GetSubSequence(last, start, end);
     // The range as the caller gave it, before clamping.
-    last.mDescription = s.mDescription + RangeSuffix(start + 1, end + 1);
-    last.mName = s.mName;
+    last.mDescription = src->mDescription + RangeSuffix(start, end);
+    last.mName = src->mName;
 }
 
 int SequenceVector::MaxSize()
@@ -608,11 +644,7 @@ void SequenceQualityVector::GrowVec()
 
 void SequenceQualityVector::AddQuality(SequenceQuality& q)
 {
-    GrowVec();
-    SequenceQuality& last = back();
-    last.mQuality.insert(last.mQuality.end(), q.mQuality.begin(), q.mQuality.end());
-    last.mDescription = q.mDescription;
-    last.mName = q.mName;
+    AddCopy(*this, q, &SequenceQuality::mQuality);
 }
 
 int SequenceQualityVector::Phred20Total()

@@ -87,6 +87,8 @@ public:
     // Coordinate maps. The padded-to-depadded map is rebuilt by the
     // conversions whenever its size differs from the number of characters;
     // the depadded-to-padded map is built by Depadded2Padded only while empty.
+    // On a record without characters the conversions give p + 1 and d - 1;
+    // results beyond the int range are held at INT_MIN or INT_MAX.
     void ComputePadded2Depadded();
     int Padded2Depadded(int p);
     void ComputeDepadded2Padded();
@@ -153,10 +155,11 @@ public:
 
     // Appends a default record whose description is "Empty".
     void GrowVec();
-    // The source record must not belong to this collection.
+    // s may be a record of this collection.
     void AddSequence(Sequence& s);
     // Appends s's characters start .. end (clamped); the description gets
-    // "[start+1,end+1]" of the range as given, before clamping.
+    // "[start+1,end+1]" of the range as given, before clamping. s may be a
+    // record of this collection.
     void AddSubSequence(Sequence& s, long start, long end);
     int MaxSize();
     int TotalBases();
@@ -177,7 +180,7 @@ public:
 class SequenceQualityVector : public std::vector<SequenceQuality> {
 public:
     void GrowVec();
-    // The source record must not belong to this collection.
+    // q may be a record of this collection.
     void AddQuality(SequenceQuality& q);
     int Phred20Total();
     // Mean and sample variance of the per-record Phred 20 counts.
