@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <limits>
+#include <stdexcept>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -180,6 +182,27 @@ TEST(Sequence3BitStore, ConcatenateMembersAppendBehindWhatIsHeld) {
   u.Concatenate(u);
   EXPECT_EQ(Letters(u), "ACGTNACGTNACACGTNACGTNAC");
   ExpectInvariants(u);
+}
+
+TEST(Sequence3BitStore, AppendPastTheIntBaseCountFailsUnchanged) {
+  // The counts of a record near INT_MAX bases (its words are not needed: the
+  // append fails before it touches them).
+  Sequence3Bit s;
+  const int kMax = std::numeric_limits<int>::max();
+  s.mBaseSize = kMax - 1;
+  s.mWordIndex = (kMax - 1) / 10;
+  s.mWordSlot = (kMax - 1) % 10;
+  std::string two = "AC";
+  Sequence seq;
+  seq.mBases = {'A', 'C'};
+  EXPECT_THROW(s.ConcatenateCString("AC"), std::length_error);
+  EXPECT_THROW(s.ConcatenateString(two), std::length_error);
+  EXPECT_THROW(s.ConcatenateSequence(seq), std::length_error);
+  EXPECT_THROW(s.ConcatenateCStringTrimLowQual("AC"), std::length_error);
+  EXPECT_THROW(s.Concatenate(s), std::length_error);
+  EXPECT_EQ(s.mBaseSize, kMax - 1);
+  EXPECT_EQ(s.mWordSlot, (kMax - 1) % 10);
+  EXPECT_TRUE(s.mWords.empty());
 }
 
 TEST(Sequence3BitValue, CopyReencodesWhileAssignmentCopiesWords) {
@@ -387,24 +410,44 @@ TEST(Sequence3BitRead, LineOfBlanksEmptiesWithoutReadingBeforeTheBuffer) {
 }
 
 TEST(Sequence3BitRead, PlainReaderRejectsANulInsideALine) {
-  // After other characters, and first on the line (the bases behind it would
-  // otherwise be lost without a word).
-  for (std::string bad : {std::string("AC\0GT", 5), std::string("\0GT", 3)}) {
-    PackedReader rd(">r\nTT\n" + bad + "\nGG\n");
+  // A NUL after other characters, or one first on the line with characters
+  // behind it (they would otherwise be lost without a word), is corruption;
+  // a line of nothing but NULs counts as empty, and a NUL that ends the
+  // input's last line loses nothing.
+  struct Case {
+    std::string line;
+    bool last;  // the input's last line, without a newline
+    bool corrupt;
+  } cases[] = {
+      {std::string("AC\0GT", 5), false, true},
+      {std::string("AC\0\0", 4), false, true},
+      {std::string("\0GT", 3), false, true},
+      {std::string("\0\0G", 3), false, true},
+      {std::string("\0A", 2), true, true},
+      {std::string("\0", 1), false, false},
+      {std::string("\0\0\0", 3), false, false},
+      {std::string("AC\0", 3), true, false},
+      {std::string("\0", 1), true, false},
+  };
+  for (const Case& c : cases) {
+    std::string input = ">r\nTT\n" + c.line + (c.last ? "" : "\nGG\n");
+    PackedReader rd(input);
     testing::internal::CaptureStderr();
     ReadResult r = rd.Next(kPlain);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR CORRUPT SEQ: NULL BEFORE NEWLINE\n");
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.bases, "TT");
-    EXPECT_EQ(r.buffer, bad.substr(0, bad.find('\0')));
+    std::string err = testing::internal::GetCapturedStderr();
+    std::string kept = c.line.substr(0, c.line.find('\0'));
+    std::string label = testing::PrintToString(input);
+    if (c.corrupt) {
+      EXPECT_EQ(err, "ERROR CORRUPT SEQ: NULL BEFORE NEWLINE\n") << label;
+      EXPECT_EQ(r.result, 0) << label;
+      EXPECT_EQ(r.bases, "TT") << label;
+      EXPECT_EQ(r.buffer, kept) << label;
+    } else {
+      EXPECT_EQ(err, "") << label;
+      EXPECT_EQ(r.result, 1) << label;
+      EXPECT_EQ(r.bases, "TT" + kept + (c.last ? "" : "GG")) << label;
+    }
   }
-  // A NUL that ends the input's last line loses nothing.
-  PackedReader rd(std::string(">r\nAC\0", 6));
-  testing::internal::CaptureStderr();
-  ReadResult r = rd.Next(kPlain);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(r.result, 1);
-  EXPECT_EQ(r.bases, "AC");
 }
 
 TEST(Sequence3BitRead, TrimReaderKeepsTheHighQualityPartOfEachLine) {
@@ -417,6 +460,7 @@ TEST(Sequence3BitRead, TrimReaderKeepsTheHighQualityPartOfEachLine) {
       {">r1\n12 ac?~\x80GT\n", "AGT", ">r1"},
       {">r1\nACgtAC\nTT TT\n\nG-G\n", "ACTTG", ">r1"},
       {">r1\nAC\r\n", "AC?", ">r1"},
+      {">r1\nacgtG", "G", ">r1"},  // the skip ends on the input's last character
   };
   for (const Case& c : cases) {
     PackedReader rd(c.input);
@@ -669,6 +713,7 @@ TEST(Sequence3BitOps, OnlyBasesAndContainsNX) {
       {"ACGT", 0, 0, true},     {"ACGTN", 0, 100, false}, {"ACGTN", 0, 4, true},
       {"NACGT", 1, 4, true},    {"ACGTN", 3, 1, true},   {"ACGTN", 5, 3, true},
       {"ACGTACGTACGN", 10, 1, true}, {"ACGTACGTACGN", 10, 2, false},
+      {"ACGTACGTAC", 5, 20, true},  // the cut keeps the reads inside mWords
       {"acgtACGT", 0, 8, true}, {"NACG", -2, 4, false},  {"ANCG", -2, 3, true},
   };
   for (const Case& c : cases) {

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <limits>
+#include <stdexcept>
 
 #include "toolkit/ParseUtils.h"
 #include "toolkit/Sequence.h"
@@ -30,13 +32,18 @@ void Empty(Sequence3Bit& s) {
   s.mWordIndex = 0;
 }
 
-// Grows mWords ahead of an append of n characters. The rule reserves
-// ceil((n + mWordSlot - 9) / 10) words; Set adds any word it still lacks.
-void Reserve(Sequence3Bit& s, int n, int extra) {
+// Grows mWords ahead of an append of n characters and returns n. The rule
+// reserves ceil((n + mWordSlot - 9) / 10) words; Set adds any word it still
+// lacks. The base count is an int: an append that would take it past INT_MAX
+// fails as the vector does when it cannot grow, before anything is changed.
+int Reserve(Sequence3Bit& s, size_t n, int extra) {
+  if (n > static_cast<size_t>(std::numeric_limits<int>::max() - s.mBaseSize))
+    throw std::length_error("Sequence3Bit: more than INT_MAX bases");
   long long v = static_cast<long long>(n) + s.mWordSlot - 9;
   long long r = v > 0 ? (v + 9) / 10 : 0;
   r += extra;
   if (r > 0) s.mWords.resize(s.mWords.size() + static_cast<size_t>(r), 0);
+  return static_cast<int>(n);
 }
 
 inline void AppendOne(Sequence3Bit& s, char c) {
@@ -53,8 +60,8 @@ inline void AppendOne(Sequence3Bit& s, char c) {
 // charAt(i) is read only after characters 0..i-1 are in (so a record may
 // append itself).
 template <class CharAt>
-void Append(Sequence3Bit& s, int n, CharAt charAt) {
-  Reserve(s, n, 0);
+void Append(Sequence3Bit& s, size_t count, CharAt charAt) {
+  int n = Reserve(s, count, 0);
   for (int i = 0; i < n; ++i) AppendOne(s, charAt(i));
 }
 
@@ -79,27 +86,29 @@ void SplitHeader(Sequence3Bit& s, const char* buf) {
 // read error) would deliver empty lines for ever; the readers end there.
 inline bool ReadFailed(const std::istream& is) { return is.fail() && !is.eof(); }
 
-void RemoveTrailingBlanks(char* buf) {
-  int n = static_cast<int>(std::strlen(buf));
-  int e = n > 0 ? n - 1 : 0;
-  while (IsBlankOrTab(buf[e])) {
-    std::cout << "\nConsuming white space: " << std::hex << static_cast<int>(buf[e])
-              << " sEnd=" << e << std::dec << std::endl;
-    std::cout << "Buffer=" << buf << std::endl;
-    buf[e] = '\0';
-    if (e == 0) break;
-    --e;
-  }
+// Whether buf[1] .. buf[stored - 1] hold a character other than NUL.
+bool HoldsNonNul(const char* buf, long stored) {
+  for (long i = 1; i < stored; ++i)
+    if (buf[i] != '\0') return true;
+  return false;
 }
 
-void RemoveTrailingBlanksTrimLowQual(char* buf) {
+// Replaces the blanks and tabs at the end of the line in buf by NULs, never
+// looking in front of buf[0], and writes the debug lines of the reader for
+// each: GetNextRead's, or with trimLowQual those of GetNextReadTrimLowQual.
+void RemoveTrailingBlanks(char* buf, bool trimLowQual) {
   int n = static_cast<int>(std::strlen(buf));
   int e = n > 0 ? n - 1 : 0;
   while (IsBlankOrTab(buf[e])) {
-    std::cout << "bsize=" << n << std::endl;
-    std::cout << "Buffer=" << buf << std::endl;
+    if (trimLowQual) {
+      std::cout << "bsize=" << n << std::endl;
+      std::cout << "Buffer=" << buf << std::endl;
+    } else {
+      std::cout << '\n';
+    }
     std::cout << "Consuming white space: " << std::hex << static_cast<int>(buf[e])
               << " sEnd=" << e << std::dec << std::endl;
+    if (!trimLowQual) std::cout << "Buffer=" << buf << std::endl;
     buf[e] = '\0';
     if (e == 0) break;
     --e;
@@ -140,23 +149,22 @@ void Sequence3Bit::Set(int word, int slot, char c) {
 int Sequence3Bit::NumBases() { return mBaseSize; }
 
 void Sequence3Bit::ConcatenateCString(const char* s) {
-  Append(*this, static_cast<int>(std::strlen(s)), [s](int i) { return s[i]; });
+  Append(*this, std::strlen(s), [s](int i) { return s[i]; });
 }
 
 void Sequence3Bit::ConcatenateString(std::string& s) { ConcatenateCString(s.c_str()); }
 
 void Sequence3Bit::ConcatenateSequence(Sequence& seq) {
   const std::vector<char>& b = seq.mBases;
-  Append(*this, static_cast<int>(b.size()), [&b](int i) { return b[i]; });
+  Append(*this, b.size(), [&b](int i) { return b[i]; });
 }
 
 void Sequence3Bit::Concatenate(const Sequence3Bit& other) {
-  Append(*this, other.mBaseSize, [&other](int i) { return other[i]; });
+  Append(*this, static_cast<size_t>(other.mBaseSize), [&other](int i) { return other[i]; });
 }
 
 void Sequence3Bit::ConcatenateCStringTrimLowQual(const char* s) {
-  int n = static_cast<int>(std::strlen(s));
-  Reserve(*this, n, 1);
+  int n = Reserve(*this, std::strlen(s), 1);
   for (int i = 0; i < n && !IsLowQuality(s[i]); ++i) AppendOne(*this, s[i]);
 }
 
@@ -176,14 +184,15 @@ int Sequence3Bit::GetNextRead(std::istream& is, char* buf, int bsize) {
     if (ReadFailed(is)) return 0;
     long n = static_cast<long>(std::strlen(buf));
     long g = static_cast<long>(is.gcount());
-    // A NUL that the line's end does not follow: the characters behind it
-    // would be lost, also when the NUL comes first.
-    if (n < g - 1 && g > 0) {
+    // A NUL inside the line is corruption. A line that starts with NUL counts
+    // as empty, unless other characters stand behind the NUL: they would be
+    // lost without a word.
+    if (n < g - 1 && g > 0 && (n > 0 || HoldsNonNul(buf, is.eof() ? g : g - 1))) {
       std::cerr << "ERROR CORRUPT SEQ: NULL BEFORE NEWLINE" << std::endl;
       return 0;
     }
     if (buf[0] != '>') {
-      RemoveTrailingBlanks(buf);
+      RemoveTrailingBlanks(buf, false);
       ConcatenateCString(buf);
     }
     if (is.eof()) return 1;
@@ -229,7 +238,7 @@ int Sequence3Bit::GetNextReadTrimLowQual(std::istream& is, char* buf, int bsize)
   for (;;) {
     if (ReadFailed(is)) return 0;
     if (buf[0] != '>') {
-      RemoveTrailingBlanksTrimLowQual(buf);
+      RemoveTrailingBlanks(buf, true);
       ConcatenateCStringTrimLowQual(buf);
     }
     if (is.eof()) return 1;

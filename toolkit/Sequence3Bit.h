@@ -44,6 +44,8 @@ class Sequence3Bit {
 
   int NumBases();
 
+  // The appends. One that would take mBaseSize past INT_MAX throws
+  // std::length_error before it changes anything.
   void ConcatenateCString(const char* s);
   // Appends s up to its first NUL character.
   void ConcatenateString(std::string& s);
@@ -61,9 +63,10 @@ class Sequence3Bit {
   // of bsize bytes, which carries the next header between calls; set
   // buf[0] = '1' before the first call. Both return 1 when a record was read
   // (also at end of input) and 0 when reading failed: GetNextRead on a NUL
-  // inside a line, GetNextReadTrimLowQual when buf holds neither '1' nor a
-  // header, and both when the stream fails before end of input (e.g. a line
-  // longer than bsize - 1 characters).
+  // inside a line (a line of nothing but NULs counts as empty),
+  // GetNextReadTrimLowQual when buf holds neither '1' nor a header, and both
+  // when the stream fails before end of input (e.g. a line longer than
+  // bsize - 1 characters).
   int GetNextRead(std::istream& is, char* buf, int bsize);
   // Skips the low-quality start of the record and cuts each line at its
   // first low-quality character.
