@@ -30,41 +30,43 @@ void Mer::set(const char* s) {
   for (int i = 0; i < mMerSize; ++i) ShiftInBase(s[i]);
 }
 
-Mer::Mer(Sequence& seq, int start, bool& bad) : mValue(0) {
-  bad = false;
-  const char* b = seq.mBases.data();
-  for (int p = start; p < start + mMerSize; ++p) {
-    unsigned char code = gMerCodes.mCode[(unsigned char)b[p]];
+namespace {
+
+// Shifts in the bases of the window start .. start+k-1, read through at(p);
+// every other character is skipped and handed to onOther.
+template <class At, class OnOther>
+void BuildWindow(Mer& m, At at, int start, OnOther onOther) {
+  m.mValue = 0;
+  for (int p = start; p < start + Mer::mMerSize; ++p) {
+    const char c = at(p);
+    const unsigned char code = gMerCodes.mCode[(unsigned char)c];
     if (code < 4)
-      ShiftInBits((char)code);
+      m.ShiftInBits((char)code);
     else
-      bad = true;
+      onOther(c);
   }
 }
 
-Mer::Mer(Sequence& seq, int start) : mValue(0) {
+}  // namespace
+
+Mer::Mer(Sequence& seq, int start, bool& bad) {
+  bad = false;
   const char* b = seq.mBases.data();
-  for (int p = start; p < start + mMerSize; ++p) {
-    unsigned char code = gMerCodes.mCode[(unsigned char)b[p]];
-    if (code < 4) {
-      ShiftInBits((char)code);
-    } else {
-      std::cerr << "Mer(Seq,int) ILLEGAL CHARACTER: " << b[p] << " from: ";
-      std::cerr.write(b, (std::streamsize)seq.mBases.size());
-      std::cerr << '\n';
-    }
-  }
+  BuildWindow(*this, [b](int p) { return b[p]; }, start, [&bad](char) { bad = true; });
 }
 
-Mer::Mer(Sequence3Bit& seq, int start, bool& bad) : mValue(0) {
+Mer::Mer(Sequence& seq, int start) {
+  const char* b = seq.mBases.data();
+  BuildWindow(*this, [b](int p) { return b[p]; }, start, [&seq, b](char c) {
+    std::cerr << "Mer(Seq,int) ILLEGAL CHARACTER: " << c << " from: ";
+    std::cerr.write(b, (std::streamsize)seq.mBases.size());
+    std::cerr << '\n';
+  });
+}
+
+Mer::Mer(Sequence3Bit& seq, int start, bool& bad) {
   bad = false;
-  for (int p = start; p < start + mMerSize; ++p) {
-    unsigned char code = gMerCodes.mCode[(unsigned char)seq[p]];
-    if (code < 4)
-      ShiftInBits((char)code);
-    else
-      bad = true;
-  }
+  BuildWindow(*this, [&seq](int p) { return seq[p]; }, start, [&bad](char) { bad = true; });
 }
 
 std::string Mer::ToString() const {

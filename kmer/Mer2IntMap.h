@@ -173,13 +173,14 @@ class Mer2IntMap {
 template <class F>
 void Mer2IntMap<F>::Add(Sequence& seq) {
   const int k = Mer::mMerSize;
-  const int n = (int)seq.mBases.size();
+  // Positions as size_t: a record of more than 2^31 bases is still walked whole.
+  const std::size_t n = seq.mBases.size();
   const char* b = seq.mBases.data();
   // One shift per base: once k bases in a row have been shifted in, m is the
   // window ending at p, the same k-mer as building that window afresh.
   Mer m;
   int run = 0;  // bases in a row ending at p, capped at k
-  for (int p = 0; p < n; ++p) {
+  for (std::size_t p = 0; p < n; ++p) {
     unsigned char code = gMerCodes.mCode[(unsigned char)b[p]];
     if (code > 3) {
       run = 0;

@@ -1,6 +1,7 @@
 #ifndef KMER_MERREPEATMODEL_H
 #define KMER_MERREPEATMODEL_H
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -61,6 +62,16 @@ inline std::string ReadDistResult::Message() const {
       return where + "malformed line (no blank or tab, or longer than 299999 characters)";
   }
   return "unknown status";
+}
+
+// atoi's reading of s (leading white space, an optional sign, digits; 0 when
+// there are none), with a value beyond int's range held at INT_MAX or INT_MIN
+// instead of left undefined.
+inline int AtoiClamped(const char* s) {
+  const long v = std::strtol(s, nullptr, 10);
+  if (v > INT_MAX) return INT_MAX;
+  if (v < INT_MIN) return INT_MIN;
+  return (int)v;
 }
 
 // The k-mer count model with a name and the limits of an acceptable count.
@@ -136,7 +147,7 @@ ReadDistResult MerRepeatModel<F>::ReadDist(std::istream& in, int minCount) {
       const char* sep = std::strpbrk(readbuf, " \t");
       if (sep == nullptr) return ReadDistResult(ReadDistBadLine, n + 1);
       if (sep == readbuf) break;  // a line led by a blank or a tab ends the body
-      int count = std::atoi(sep + 1);
+      const int count = AtoiClamped(sep + 1);
       if (count >= minCount) {
         // The k-mer is the line's first k characters; a shorter line gives only
         // what it holds, never bytes left in the buffer by an earlier line.

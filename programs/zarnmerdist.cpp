@@ -4,6 +4,10 @@
 // Exit status: 0 after a complete run, 1 on a bad command line, 2 when an input
 // file cannot be read or the output file cannot be written.
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -20,16 +24,33 @@ static void Fail(int status, const std::string& message) {
   exit(status);
 }
 
+// A numeric argument as atoi reads it (text without digits is 0); a value
+// beyond int's range is a bad command line rather than an undefined number.
+static int NumericArgument(const char* name, const char* text) {
+  errno = 0;
+  const long v = strtol(text, nullptr, 10);
+  if (errno == ERANGE || v > INT_MAX || v < INT_MIN)
+    Fail(1, std::string(name) + " is out of range, got '" + text + "'");
+  return (int)v;
+}
+
+// Removes a cut-short output file; only a regular file, never a device or
+// other special file or a link that the output name may stand for.
+static void RemoveIfRegular(const std::string& name) {
+  struct stat st;
+  if (lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) std::remove(name.c_str());
+}
+
 int main(int argc, char** argv) {
   if (argc < 7) {
     std::cout << "\n zarnmerdist merlen thinfactor thinslice minCount outFile file1 [file2 file3 ...]\n";
     std::cout.flush();
     exit(1);
   }
-  const int merlen = atoi(argv[1]);
-  const int thinfactor = atoi(argv[2]);
-  const int thinslice = atoi(argv[3]);
-  const int minCount = atoi(argv[4]);
+  const int merlen = NumericArgument("merlen", argv[1]);
+  const int thinfactor = NumericArgument("thinfactor", argv[2]);
+  const int thinslice = NumericArgument("thinslice", argv[3]);
+  const int minCount = NumericArgument("minCount", argv[4]);
   const std::string outFile = argv[5];
   if (merlen < 1 || merlen > 32)
     Fail(1, std::string("merlen must be between 1 and 32, got '") + argv[1] + "'");
@@ -68,7 +89,7 @@ int main(int argc, char** argv) {
   }
   model.WriteDist(out, minCount);
   if (out.fail()) {
-    std::remove(outFile.c_str());  // a cut-short distribution file would read as a valid one
+    RemoveIfRegular(outFile);  // a cut-short distribution file would read as a valid one
     std::cout << '\n';
     Fail(2, "error writing output file '" + outFile + "'");
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -149,6 +150,21 @@ TEST_F(MerRepeatModelTest, BodyLinesAndEndings) {
   Model noNewlineAfterHeader;
   ASSERT_TRUE(ReadText(noNewlineAfterHeader, "d\t4\t1\t0\t1").ok());
   EXPECT_EQ(Mer::mMerSize, 4);
+}
+
+TEST_F(MerRepeatModelTest, CountsBeyondIntRangeAreHeldAtTheLimit) {
+  Model m;
+  ASSERT_TRUE(ReadText(m,
+                       "d\t4\t1\t0\t1\n"
+                       "AAAA\t4294967297\n"          // would wrap to 1
+                       "CCCC\t99999999999999999999\n"  // beyond 64 bits as well
+                       "GGTA\t-4294967295\n"         // would wrap to 1; below minCount
+                       "ACGT\t2147483647\n")
+                  .ok());
+  EXPECT_EQ(Counts(m), (std::map<std::string, int>{
+                           {"AAAA", INT_MAX}, {"CCCC", INT_MAX}, {"ACGT", INT_MAX}}));
+  Mer a("AAAA");
+  EXPECT_FALSE(m.isAcceptableFrequency(a)) << "a huge count is a repeat, not a rare k-mer";
 }
 
 TEST_F(MerRepeatModelTest, KmerAndItsReverseComplementShareOneEntry) {

@@ -175,6 +175,10 @@ TEST_F(MerTest, ThinningRules) {
   Mer::mThinFactor = 2;
   EXPECT_FALSE(Mer("CGTT").isThinned());  // canonical AACG = 6
   EXPECT_TRUE(Mer("ACGT").isThinned());   // 27
+  // A factor of 0 has no modulus: every k-mer is excluded, none divides by zero.
+  Mer::mThinFactor = 0;
+  EXPECT_TRUE(Mer("AAAA").isThinned());
+  EXPECT_TRUE(Mer("ACGT").isThinned(Mer("ACGT")));
 }
 
 TEST_F(MerTest, ThinningUsesTheSuppliedReverseComplement) {

@@ -87,6 +87,7 @@ thinning 2 0 keeps even values|4 2 0 1 out.dist mixed.fa|out.dist\t4\t2\t0\t1|AA
 minCount 2|4 1 0 2 out.dist mixed.fa|out.dist\t4\t1\t0\t2|ACGT\t2\n
 several files in order|4 1 0 1 out.dist acgtt.fa both.fa mixed.fa acgtt.fa|out.dist\t4\t1\t0\t1|ACGT\t6\nAACG\t5\nGTTA\t1\nGTAA\t1\nCGTA\t1\n
 k 1|1 1 0 1 out.dist mixed.fa|out.dist\t1\t1\t0\t1|A\t5\nC\t4\n
+empty input file|4 1 0 1 out.dist empty.fa acgtt.fa|out.dist\t4\t1\t0\t1|ACGT\t1\nAACG\t1\n
 CASES
 
 # Several files: one "Add" line per file, in command-line order.
@@ -149,6 +150,10 @@ merlen      x 1 0 1 out.dist acgtt.fa
 merlen      -4 1 0 1 out.dist acgtt.fa
 thinfactor  4 0 0 1 out.dist acgtt.fa
 thinfactor  4 -3 0 1 out.dist acgtt.fa
+merlen      4294967300 1 0 1 out.dist acgtt.fa
+thinfactor  4 4294967297 0 1 out.dist acgtt.fa
+thinslice   4 1 99999999999 1 out.dist acgtt.fa
+minCount    4 1 0 -4294967295 out.dist acgtt.fa
 CASES
 
 # --- Unreadable input: exit status 2, the output file left as it was -------
@@ -179,6 +184,18 @@ expect_stderr "nodir/out.dist" "uncreatable output"
 run 4 1 0 1 adir acgtt.fa
 expect_status 2 "output is a directory"
 expect_stderr "adir" "output is a directory"
+
+# A write that fails (a link to /dev/full): status 2, and only a regular file
+# is removed, never the link or the device it names.
+if [ -c /dev/full ]; then
+  ln -sf /dev/full full.dist
+  run 4 1 0 1 full.dist acgtt.fa
+  expect_status 2 "write error"
+  expect_stderr "full.dist" "write error"
+  grep -q 'done\.' run.stdout && fail "write error: reported done"
+  [ -L full.dist ] || fail "write error: removed the link full.dist"
+  [ -c /dev/full ] || fail "write error: /dev/full is gone"
+fi
 
 if [ "$fails" -ne 0 ]; then
   echo "$fails failure(s)"
