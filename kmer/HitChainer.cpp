@@ -19,12 +19,17 @@ inline int32_t HitLength(const SearchResult& hit) {
   return static_cast<int32_t>(static_cast<uint32_t>(hit.sourceEnd() - hit.sourceStart() + 1));
 }
 
-// Starts the working chain and segment from one hit.
-void StartChain(const SearchResult& hit, Chain& chain, Segment& seg) {
+// The working segment takes one hit's four coordinates.
+void TakeHit(const SearchResult& hit, Segment& seg) {
   seg.mSourceStart = static_cast<int32_t>(hit.sourceStart());
   seg.mSourceEnd = static_cast<int32_t>(hit.sourceEnd());
   seg.mQueryStart = static_cast<int32_t>(hit.queryStart());
   seg.mQueryEnd = static_cast<int32_t>(hit.queryEnd());
+}
+
+// Starts the working chain and segment from one hit.
+void StartChain(const SearchResult& hit, Chain& chain, Segment& seg) {
+  TakeHit(hit, seg);
   chain.mSegments.clear();
   chain.mSourceBegin = seg.mSourceStart;
   chain.mQueryBegin = seg.mQueryStart;
@@ -46,10 +51,7 @@ void JoinHit(const SearchResult& hit, size_t first, size_t j, Chain& chain, Segm
     chain.mSegments.push_back(seg);
     joined[first] = true;
   }
-  seg.mSourceStart = static_cast<int32_t>(hit.sourceStart());
-  seg.mSourceEnd = static_cast<int32_t>(hit.sourceEnd());
-  seg.mQueryStart = static_cast<int32_t>(hit.queryStart());
-  seg.mQueryEnd = static_cast<int32_t>(hit.queryEnd());
+  TakeHit(hit, seg);
   chain.mBases = Add32(chain.mBases, HitLength(hit));
   chain.mSourceEnd = seg.mSourceEnd;
   chain.mQueryEnd = seg.mQueryEnd;

@@ -19,12 +19,17 @@
 //                  The scan stopped at the first header that did not fit; the
 //                  records before it are indexed and closed, nothing of that
 //                  header or after it is.
+//   RecordTooLong  a record's scanned length (its size, pos + k) would pass
+//                  the largest int, which starts and sizes are kept in. The
+//                  scan stopped at the character that did not fit; the
+//                  record is closed with the size counted so far.
 // In every case mSourceSizes ends with one entry per entry of mSourceNames
 // (a single entry, k, when no header was read). The scanner writes no
 // message itself; the caller reports the status.
 // Lines of any length are read as single lines: a line longer than the
 // shared buffer is scanned in pieces with the same result.
 
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <iostream>
@@ -193,7 +198,7 @@ private:
   size_t mMask;
 };
 
-enum class SourceScanStatus { Ok, ReadFailed, TooManyRecords };
+enum class SourceScanStatus { Ok, ReadFailed, TooManyRecords, RecordTooLong };
 
 template <class HashF, class LocT, class RepeatHashF>
 class Mer2SequenceLocationMap {
@@ -269,6 +274,7 @@ template <class HashF, class LocT, class RepeatHashF>
 SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
     std::istream& in, MerRepeatModel<RepeatHashF>& model) {
   const int k = Mer::mMerSize;
+  const int maxPos = INT_MAX - k;  // pos + k, the record's size, must fit an int
   long maxRecords = LocT::MAXSOURCERECORDS;
   SourceLineReader reader(in);
   SourceScanStatus status = SourceScanStatus::Ok;
@@ -283,14 +289,17 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
     for (;;) {
       const char c = readbuf[col++];
       const unsigned char code = gMerCodes.mCode[(unsigned char)c];
-      if (code < 4) {
+      if (code < 4 || c == 'N' || c == 'n' || c == 'X' || c == 'x') {
+        if (pos == maxPos) {
+          status = SourceScanStatus::RecordTooLong;
+          break;
+        }
         ++pos;
-        m.ShiftInBits(static_cast<char>(code));
-        AddMerLocation(m, r, pos, model);
-        continue;
-      }
-      if (c == 'N' || c == 'n' || c == 'X' || c == 'x') {
-        ++pos;  // the k-mer keeps its bases and spans the N or X
+        if (code < 4) {
+          m.ShiftInBits(static_cast<char>(code));
+          AddMerLocation(m, r, pos, model);
+        }
+        // an N or X only advances pos: the k-mer keeps its bases and spans it
         continue;
       }
       if (c == '\0') {

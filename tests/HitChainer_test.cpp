@@ -85,6 +85,12 @@ TEST(HitChainerTest, ComputeChainsGroupsHitsAlongDiagonals) {
        {{0, 0, 32, "chrA"}, {10, 110, 32, "chrA"}, {20, 20, 32, "chrA"}},
        {"chrA 5000 0..51 read7 900 0..51 segs=2 bases=64",
         "chrA 5000 10..41 read7 900 110..141 segs=0 bases=32"}},
+      // The middle hit is off the first chain's diagonal when tested, the
+      // last one is joined to it and then lies in the middle hit's window.
+      {"a hit joined to an earlier chain is not joined again",
+       {{0, 0, 32, "chrA"}, {10, 130, 32, "chrA"}, {50, 90, 32, "chrA"}},
+       {"chrA 5000 0..81 read7 900 0..121 segs=2 bases=64",
+        "chrA 5000 10..41 read7 900 130..161 segs=0 bases=32"}},
       {"hits of two source records join, named after the first",
        {{100, 100, 32, "chrA"}, {110, 110, 32, "chrB"}},
        {"chrA 5000 100..141 read7 900 100..141 segs=2 bases=64"}},
@@ -145,6 +151,15 @@ TEST(HitChainerTest, ComputeChains0SearchesAllHitsAndMayReuseOne) {
   EXPECT_EQ(Describe(exhaustive), (std::vector<std::string>{
                                       "chrA 5000 0..999 read7 900 0..999 segs=0 bases=1000",
                                       "chrA 5000 10..999 read7 900 10..999 segs=2 bases=1010"}));
+
+  // Once X has a second hit (Z) it is flagged: the chain started at Y may
+  // not take it again, nor Z.
+  hits = Hits({{0, 0, 1000, "chrA"}, {10, 10, 10, "chrA"}, {1000, 1000, 10, "chrA"}});
+  exhaustive.clear();
+  chainer.ComputeChains0(hits, exhaustive);
+  EXPECT_EQ(Describe(exhaustive), (std::vector<std::string>{
+                                      "chrA 5000 0..1009 read7 900 0..1009 segs=2 bases=1010",
+                                      "chrA 5000 10..19 read7 900 10..19 segs=0 bases=10"}));
 
   // Equal source starts: the greedy chainer keeps the order of appending,
   // the exhaustive one orders them by query start.

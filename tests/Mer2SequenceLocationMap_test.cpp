@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <fstream>
 #include <map>
 #include <random>
@@ -56,6 +57,34 @@ protected:
   int_type underflow() override { throw std::runtime_error("device error"); }
 private:
   std::string mText;
+};
+
+// Serves head, then `lines` lines of `width` N characters, then tail,
+// without holding the whole text.
+class NLinesBuf : public std::streambuf {
+public:
+  NLinesBuf(const std::string& head, long lines, size_t width, const std::string& tail)
+      : mLeft(lines), mHead(head), mLine(std::string(width, 'N') + "\n"), mTail(tail) {
+    Serve(mHead);
+  }
+protected:
+  int_type underflow() override {
+    if (mLeft > 0) {
+      --mLeft;
+      Serve(mLine);
+    } else if (!mTailServed) {
+      mTailServed = true;
+      Serve(mTail);
+    } else {
+      return traits_type::eof();
+    }
+    return traits_type::to_int_type(*gptr());
+  }
+private:
+  void Serve(std::string& s) { setg(&s[0], &s[0], &s[0] + s.size()); }
+  long mLeft;
+  bool mTailServed = false;
+  std::string mHead, mLine, mTail;
 };
 
 struct ScanCase {
@@ -234,6 +263,24 @@ TEST_F(IndexTest, RecordCountIsLimitedToWhatALocationCanNumber) {
           ++misnumbered;
     EXPECT_EQ(misnumbered, 0);
   }
+}
+
+TEST_F(IndexTest, RecordLengthIsLimitedToWhatAnIntCanHold) {
+  // k = 4: the last start that keeps the size pos + k within an int is
+  // INT_MAX - 4. N characters up to just before it, then G at that start;
+  // the T after it does not fit and ends the scan.
+  const int lastStart = INT_MAX - 4;
+  const size_t width = 1 << 20;
+  const long nCount = lastStart - 1;
+  NLinesBuf buf(">big\nACGT\n", nCount / width, width,
+                std::string(nCount % width, 'N') + "\nG\nT\nACGT\n");
+  std::istream in(&buf);
+  EXPECT_EQ(index.Add(in), SourceScanStatus::RecordTooLong);
+  EXPECT_EQ(index.mSourceNames, (std::vector<std::string>{"big"}));
+  EXPECT_EQ(index.mSourceSizes, (std::vector<int>{INT_MAX}));
+  // The N characters kept ACGT's bases, so G gives CGTG.
+  EXPECT_EQ(Locations(index),
+            (std::vector<std::string>{"ACGT 0:0", "CGTG 0:" + std::to_string(lastStart)}));
 }
 
 TEST_F(IndexTest, LocationListsStopAtTheirLimit) {
