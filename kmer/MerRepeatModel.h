@@ -64,16 +64,6 @@ inline std::string ReadDistResult::Message() const {
   return "unknown status";
 }
 
-// atoi's reading of s (leading white space, an optional sign, digits; 0 when
-// there are none), with a value beyond int's range held at INT_MAX or INT_MIN
-// instead of left undefined.
-inline int AtoiClamped(const char* s) {
-  const long v = std::strtol(s, nullptr, 10);
-  if (v > INT_MAX) return INT_MAX;
-  if (v < INT_MIN) return INT_MIN;
-  return (int)v;
-}
-
 // The k-mer count model with a name and the limits of an acceptable count.
 template <class F>
 class MerRepeatModel : public Mer2IntMap<F> {

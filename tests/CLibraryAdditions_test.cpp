@@ -37,6 +37,8 @@ TEST(TextToNumber, AtoiAndAtofFollowTheCLibrary) {
     const Case cases[] = {
         {"12abc", 12, 12.0f}, {"abc", 0, 0.0f}, {"  -7", -7, -7.0f},
         {"+3", 3, 3.0f},      {"0.1", 0, 0.1f}, {"", 0, 0.0f},
+        // beyond the int range: held at the limit instead of wrapping
+        {"4294967300", INT_MAX, 4294967300.0f}, {"-4294967300", INT_MIN, -4294967300.0f},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(atoi(c.text), c.i) << c.text;

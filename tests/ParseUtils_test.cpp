@@ -271,6 +271,12 @@ TEST(ParseUtilsNumbers, IntegerOverflowDoesNotTrap) {
     int v = GetNextInteger("-2147483648", 0, next);
     EXPECT_EQ(next, 11);
     EXPECT_EQ(v, INT_MIN);
+    // Beyond the int range a value is held at the limit, never wrapped.
+    EXPECT_EQ(GetNextInteger("k 4294967300", 0, next), INT_MAX);
+    EXPECT_EQ(GetNextInteger("-4294967300", 0, next), INT_MIN);
+    std::vector<int> ints;
+    GetIntsFromLine(std::string("99999999999 -99999999999 7"), ints);
+    EXPECT_EQ(ints, (std::vector<int>{INT_MAX, INT_MIN, 7}));
 }
 
 TEST(ParseUtilsNumbers, AllIntegersAndDoublesAppend) {

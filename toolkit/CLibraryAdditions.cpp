@@ -1,6 +1,7 @@
 #include "toolkit/CLibraryAdditions.h"
 
 #include <cstdarg>
+#include <climits>
 #include <cstdio>
 #include <iostream>
 #include <vector>
@@ -46,7 +47,16 @@ std::string ftoa(float v, std::string format) {
 #pragma GCC diagnostic pop
 }
 
-int atoi(const std::string& s) { return std::atoi(s.c_str()); }
+int AtoiClamped(const char* s) {
+    long v = std::strtol(s, nullptr, 10);
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(v);
+}
+
+int atoi(const std::string& s) { return AtoiClamped(s.c_str()); }
 
 float atof(const std::string& s) { return static_cast<float>(std::atof(s.c_str())); }
 

@@ -20,7 +20,11 @@ std::string ftostring(float v);                     // "%f"
 std::string ftoa(float v, std::string format);      // caller's format, one double argument
 
 // Text to number.
-int atoi(const std::string& s);                     // C atoi of the text
+// The C atoi's reading (leading blanks, a sign, digits; 0 without digits),
+// except that a value beyond the int range is held at INT_MAX or INT_MIN
+// instead of being undefined (in practice wrapped: 4294967300 read as 4).
+int AtoiClamped(const char* s);
+int atoi(const std::string& s);                     // AtoiClamped of the text
 float atof(const std::string& s);                   // C atof, nearest float
 int todigit(char c);                                // '0'..'9' -> 0..9; else diagnostic on stderr, 0
 uint64_t atou64(const std::string& s);              // decimal digits, modulo 2^64

@@ -1,5 +1,7 @@
 #include "toolkit/GetOption.h"
 
+#include "toolkit/CLibraryAdditions.h"
+
 #include <cstdlib>
 
 GetOption::GetOption(int argc, char** argv, const char* optString)
@@ -72,4 +74,4 @@ std::string GetOption::GetFreeArg() { return NextArg(); }
 
 std::string GetOption::GetStringArg() { return NextArg(); }
 
-int GetOption::GetIntArg() { return std::atoi(NextArg().c_str()); }
+int GetOption::GetIntArg() { return atoi(NextArg()); }

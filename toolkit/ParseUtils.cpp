@@ -1,6 +1,7 @@
 #include "toolkit/ParseUtils.h"
 
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -238,12 +239,15 @@ T ScanNextInteger(const std::string& s, int from, int& next, Conv conv) {
 
 } // namespace
 
-int GetNextInteger(const std::string& s, int from, int& next) {
-    return ScanNextInteger<int>(s, from, next, [](const std::string& t) { return std::atoi(t.c_str()); });
-}
-
 long GetNextLong(const std::string& s, int from, int& next) {
     return ScanNextInteger<long>(s, from, next, [](const std::string& t) { return std::atol(t.c_str()); });
+}
+
+// Scanned as a long, so a value beyond the int range is held at its limit
+// rather than wrapped into a plausible small number.
+int GetNextInteger(const std::string& s, int from, int& next) {
+    long v = GetNextLong(s, from, next);
+    return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
 }
 
 uint64_t GetNextUInt64(const std::string& s, int from, int& next) {
@@ -302,7 +306,7 @@ void GetIntsFromLine(std::string line, std::vector<int>& out) {
         size_t b = line.find_first_of(kWS, a);
         if (b == std::string::npos)
             b = line.size();
-        out.push_back(std::atoi(line.substr(a, b - a).c_str()));
+        out.push_back(atoi(line.substr(a, b - a)));
         pos = b;
     }
 }
@@ -323,7 +327,7 @@ void GetIntsFromLine(char* line, std::vector<int>& out) {
             ++b;
         if (b < len)
             line[b] = '\0'; // cut the word off in place
-        out.push_back(std::atoi(line + a));
+        out.push_back(atoi(std::string(line + a)));
         pos = b + 1;
     }
 }
