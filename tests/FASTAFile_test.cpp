@@ -369,6 +369,12 @@ TEST_F(FASTAFileTest, ReadFromFileAndOneRecordForms) {
     EXPECT_EQ(f.Read0(empty, keep), 0);
     EXPECT_EQ(keep.mName, "keep");
     EXPECT_EQ(Str(keep), "GG");
+
+    // Data without a header line make a first record without name.
+    std::istringstream headerless("AC\nGT\n");
+    EXPECT_EQ(f.Read(headerless, keep), 1);
+    EXPECT_EQ(keep.mName, "");
+    EXPECT_EQ(Str(keep), "ACGT");
 }
 
 // ---- Read0 -----------------------------------------------------------------------
@@ -483,6 +489,32 @@ TEST_F(FASTAFileTest, OverlongHeaderKeepsItsRecordTogether) {
     EXPECT_EQ(Str(v[1]), "GG");
 }
 
+TEST_F(FASTAFileTest, NulEndsTheTextOfALongLine) {
+    // The characters after a NUL byte are not stored, also when the line goes
+    // on far beyond a reader's line buffer, with the NUL in its first piece or
+    // in a later one.
+    using namespace std::string_literals;
+    for (const std::string& before : {"AC"s, std::string(300500, 'A')}) {
+        SCOPED_TRACE(before.size());
+        const std::string text = ">s1\n" + before + "\0"s + std::string(400000, 'G') + "\n>s2\nTT\n";
+        auto check = [&before](const std::vector<Sequence>& recs) {
+            ASSERT_EQ(recs.size(), 2u);
+            EXPECT_TRUE(Str(recs[0]) == before);
+            EXPECT_EQ(Str(recs[1]), "TT");
+        };
+        std::string p = WriteFile("nul.fa", text);
+        FASTAFile f;
+        SequenceVector v;
+        std::istringstream in(text);
+        ASSERT_EQ(f.Read(in, v), 1);
+        check(v);
+        ASSERT_EQ(f.Read0(p, v), 1);
+        check(v);
+        std::istringstream in2(text);
+        check(ReadAllTwo(in2));
+    }
+}
+
 // ---- failed streams ----------------------------------------------------------------
 
 TEST_F(FASTAFileTest, FailedStreamEndsEveryReader) {
@@ -499,40 +531,42 @@ TEST_F(FASTAFileTest, FailedStreamEndsEveryReader) {
     std::string bytes = ReadFile(gzPath);
     std::string truncated = WriteFile("t.fa.gz", bytes.substr(0, bytes.size() / 2));
 
+    // Each reader reads the whole input and tells how many records it kept.
+    const struct {
+        const char* label;
+        std::function<size_t(igzstream&)> read;
+    } readers[] = {
+        {"four-argument GetNextSequence",
+         [](igzstream& in) {
+             std::vector<int> results;
+             std::vector<Sequence> recs = ReadAllFour(in, 5000, &results);
+             EXPECT_EQ(results.back(), 0);
+             return recs.size();
+         }},
+        {"two-argument GetNextSequence", [](igzstream& in) { return ReadAllTwo(in).size(); }},
+        {"Read",
+         [](igzstream& in) {
+             FASTAFile f;
+             SequenceVector v;
+             f.Read(in, v);
+             return v.size();
+         }},
+        {"ReadQual, then ReadQualX",
+         [](igzstream& in) {
+             FASTAFile f;
+             SequenceQualityVector q;
+             f.ReadQual(in, q);
+             EXPECT_EQ(f.ReadQualX(in, q), 1);
+             return q.size();
+         }},
+    };
     for (const std::string& p : {Missing(), truncated}) {
-        SCOPED_TRACE(p);
-        {
+        for (const auto& r : readers) {
+            SCOPED_TRACE(p + ": " + r.label);
             igzstream in;
             in.open(p.c_str(), std::ios::in);
-            std::vector<int> results;
-            std::vector<Sequence> recs = ReadAllFour(in, 5000, &results);
-            EXPECT_EQ(results.back(), 0);
-            EXPECT_LT(recs.size(), 300u);
+            EXPECT_LT(r.read(in), 300u);
             EXPECT_TRUE(in.bad());
-        }
-        {
-            igzstream in;
-            in.open(p.c_str(), std::ios::in);
-            std::vector<Sequence> recs = ReadAllTwo(in);
-            EXPECT_LT(recs.size(), 300u);
-            EXPECT_TRUE(in.bad());
-        }
-        {
-            igzstream in;
-            in.open(p.c_str(), std::ios::in);
-            FASTAFile f;
-            SequenceVector v;
-            f.Read(in, v);
-            EXPECT_LT(v.size(), 300u);
-            EXPECT_TRUE(in.bad());
-        }
-        {
-            igzstream in;
-            in.open(p.c_str(), std::ios::in);
-            FASTAFile f;
-            SequenceQualityVector q;
-            f.ReadQual(in, q);
-            EXPECT_EQ(f.ReadQualX(in, q), 1);
         }
     }
 }
@@ -603,6 +637,14 @@ TEST_F(FASTAFileTest, WriteToFileTruncatesAndReadsBack) {
     EXPECT_EQ(back.mName, "s1");
     EXPECT_EQ(back.mDescription, "some text");
     EXPECT_EQ(Str(back), Str(s));
+
+    // The quality writer flushes each line: the file holds it while the
+    // stream is still open.
+    std::string q = Path("out.qual");
+    std::ofstream os(q);
+    SequenceQuality values = Qual({30, 20}, "q1", "d");
+    f.WriteQual(os, values);
+    EXPECT_EQ(ReadFile(q), ">q1 d\n30 20 \n");
 }
 
 // ---- quality readers ----------------------------------------------------------------
@@ -636,6 +678,12 @@ TEST_F(FASTAFileTest, QualityRoundTrips) {
 
     SequenceQuality one;
     EXPECT_EQ(f.ReadQual(p, one), 1);
+    EXPECT_EQ(one.mName, "q1");
+    EXPECT_EQ(one.mQuality, Range(60));
+
+    // A file without any record leaves the record as it was.
+    std::string empty = WriteFile("empty.qual", "\n");
+    EXPECT_EQ(f.ReadQual(empty, one), 0);
     EXPECT_EQ(one.mName, "q1");
     EXPECT_EQ(one.mQuality, Range(60));
 

@@ -286,4 +286,43 @@ TEST_F(GzStreamTest, BufferWritesAGzipFileThatReadsBack) {
     EXPECT_EQ(reader.overflow('x'), EOF); // not open for writing
 }
 
+TEST_F(GzStreamTest, OutputThatCouldNotBeWrittenStaysWithItsFile) {
+    // Characters put into a buffer that reads cannot be written; after close
+    // they must neither reach the closed handle nor the next file opened.
+    std::string in = WritePlain("in.txt", "abc\n");
+    std::string out = Path("next.gz");
+    gzstreambuf buf;
+    ASSERT_NE(buf.open(in.c_str(), std::ios::in), nullptr);
+    ASSERT_EQ(buf.sputc('x'), 'x');
+    buf.close();
+    EXPECT_EQ(buf.mGzFile, nullptr);
+    EXPECT_EQ(buf.pubsync(), -1);
+
+    ASSERT_NE(buf.open(out.c_str(), std::ios::out), nullptr);
+    std::ostream os(&buf);
+    os << "new";
+    ASSERT_NE(buf.close(), nullptr);
+    igzstream back;
+    back.open(out.c_str(), std::ios::in);
+    std::string got((std::istreambuf_iterator<char>(back)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(got, "new");
+}
+
+TEST_F(GzStreamTest, FailedWritesStayInsideTheBuffer) {
+    // Once zlib cannot write (a full device), every further character is
+    // refused; none may be stored past the end of the buffer's array.
+    gzstreambuf buf;
+    ASSERT_NE(buf.open("/dev/full", std::ios::out), nullptr);
+    const std::string data = RandomFasta(3000); // far more than zlib buffers
+    int r = 0;
+    for (size_t i = 0; i < data.size() && r != EOF; ++i)
+        r = buf.sputc(data[i]);
+    ASSERT_EQ(r, EOF);
+    for (int k = 0; k < 64; ++k)
+        EXPECT_EQ(buf.sputc('\0'), EOF);
+    EXPECT_EQ(buf.is_open(), 1);
+    EXPECT_EQ(buf.mMode, static_cast<int>(std::ios::out));
+    EXPECT_EQ(buf.close(), nullptr);
+}
+
 } // namespace

@@ -43,15 +43,15 @@ void SplitHeader(const std::string& text, int from, std::string& name, std::stri
         description = text.substr(static_cast<size_t>(next));
 }
 
-// Reads one line whatever its length. readPiece reads at most one buffer's
-// worth of a line into its string (the text up to the first NUL byte) and
+// Reads one line whatever its length. readPiece(in, s) reads at most one
+// buffer's worth of a line into s (the text up to the first NUL byte) and
 // leaves failbit set when the line goes on. A header line (first character
 // '>', or any line when forceHeader) keeps the piece that fitted and the rest
 // of it is skipped; a data line gets all its pieces. The text ends at the
 // line's first NUL byte. The stream state afterwards is that of the last read.
 template <class ReadPiece>
 void ReadWholeLine(std::istream& in, std::string& line, bool forceHeader, ReadPiece readPiece) {
-    readPiece(line);
+    readPiece(in, line);
     if (!LineWasCut(in))
         return;
     if (forceHeader || (!line.empty() && line[0] == '>')) {
@@ -62,7 +62,7 @@ void ReadWholeLine(std::istream& in, std::string& line, bool forceHeader, ReadPi
     std::string piece;
     while (LineWasCut(in)) {
         in.clear(in.rdstate() & ~std::ios::failbit);
-        readPiece(piece);
+        readPiece(in, piece);
         bool cut = LineWasCut(in);
         if (!ended)
             line += piece;
@@ -71,11 +71,175 @@ void ReadWholeLine(std::istream& in, std::string& line, bool forceHeader, ReadPi
     }
 }
 
+// Line pieces through the shared line buffer readbuf.
+void ReadbufPiece(std::istream& in, std::string& s) { GetLine(in, s); }
+
 // A stream that failed for another reason than reaching end of input.
 bool StreamFailed(std::istream& in) { return in.bad() || (in.fail() && !in.eof()); }
 
 void AppendChars(std::vector<char>& bases, const std::string& s) {
     bases.insert(bases.end(), s.begin(), s.end());
+}
+
+const char kOpenFailed[] = " file open failed";
+const char kMultipleOpenFailed[] = " file open failed (Read Multiple FASTA)";
+
+// Opens fileName for reading. When it does not open, writes the file name and
+// `failure` (when given) on standard output.
+bool OpenInput(std::ifstream& in, const std::string& fileName, const char* failure) {
+    in.open(fileName.c_str(), std::ios::in);
+    if (in.is_open())
+        return true;
+    if (failure)
+        std::cout << fileName << failure << std::endl;
+    return false;
+}
+
+// Opens fileName for writing and hands the stream to writeTo; when it does
+// not open, writes the file name and " file open failed" on standard output.
+template <class WriteTo>
+void WriteToFile(const std::string& fileName, std::ios::openmode mode, WriteTo writeTo) {
+    std::ofstream out(fileName.c_str(), mode);
+    if (!out.is_open()) {
+        std::cout << fileName << kOpenFailed << std::endl;
+        return;
+    }
+    writeTo(out);
+    out.close();
+}
+
+template <class Vec, class Rec>
+Vec OneRecord(const Rec& r) {
+    Vec t;
+    t.push_back(r);
+    return t;
+}
+
+// The one-record readers: the first record read, when there is one.
+template <class Vec, class Rec>
+int CopyFirst(const Vec& t, Rec& r, int result) {
+    if (t.empty())
+        return 0;
+    r = t[0];
+    return result;
+}
+
+// Appends `add` to the contents of record i; contents before the first
+// header line start a record without name.
+template <class Vec, class Rec, class Contents>
+void AddToRecord(Vec& c, int& i, Contents Rec::*contents, const Contents& add, int reserve,
+                 size_t reserveRecords) {
+    if (i < 0) {
+        i = 0;
+        if (c.empty())
+            c.push_back(Rec());
+        c.reserve(reserveRecords);
+        (c[0].*contents).reserve(static_cast<size_t>(reserve));
+    }
+    Contents& to = c[static_cast<size_t>(i)].*contents;
+    to.insert(to.end(), add.begin(), add.end());
+}
+
+// Loop of Read, Append and ReadQual. Lines go through a 4,900-byte buffer and
+// a line whose read fails is skipped. A header line starts record i + 1 (the
+// list grows 300 records at a time) with a split header and room for
+// `reserve` items; every other line goes through extract, whose items are
+// appended to the current record. Ends at end of input or when the stream
+// fails; the list is cut to the records read.
+template <class Vec, class Rec, class Contents, class Extract>
+int ReadBuffered(std::istream& in, Vec& c, int i, int reserve, Contents Rec::*contents,
+                 Extract extract) {
+    char buf[kLineBufferSize];
+    auto bufferPiece = [&buf](std::istream& from, std::string& piece) {
+        from.getline(buf, kLineBufferSize);
+        piece.assign(buf);
+    };
+    std::string line;
+    Contents add;
+    for (;;) {
+        ReadWholeLine(in, line, false, bufferPiece);
+        if (!in.fail()) {
+            if (!line.empty() && line[0] == '>') {
+                ++i;
+                if (i >= static_cast<int>(c.size()))
+                    c.resize(c.size() + kReadRecordsGrowth);
+                Rec& r = c[static_cast<size_t>(i)];
+                SplitHeader(line, 1, r.mName, r.mDescription);
+                (r.*contents).reserve(static_cast<size_t>(reserve));
+            } else {
+                add.clear();
+                extract(line, add);
+                if (!add.empty())
+                    AddToRecord(c, i, contents, add, reserve, 0);
+            }
+        }
+        if (in.eof() || in.fail())
+            break;
+    }
+    c.resize(static_cast<size_t>(i + 1));
+    return c.empty() ? 0 : 1;
+}
+
+// Loop of Read0, ReadQual0 and ReadQualX. Lines go through GetLine and empty
+// lines are skipped. A header line appends a copy of the template record,
+// filled by setHeader from the line; every other line goes through extract,
+// whose items are appended to the last record. Room for reserveRecords
+// records is asked for after each record started.
+template <class Vec, class Rec, class Contents, class SetHeader, class Extract>
+void ReadAppending(std::istream& in, Vec& c, Contents Rec::*contents, size_t reserveRecords,
+                   SetHeader setHeader, Extract extract) {
+    Rec t;
+    int i = -1;
+    std::string line;
+    Contents add;
+    for (;;) {
+        ReadWholeLine(in, line, false, ReadbufPiece);
+        if (!line.empty()) {
+            if (line[0] == '>') {
+                setHeader(t, line);
+                c.push_back(t);
+                ++i;
+                c.reserve(reserveRecords);
+            } else {
+                add.clear();
+                extract(line, add);
+                if (!add.empty())
+                    AddToRecord(c, i, contents, add, 0, reserveRecords);
+            }
+        }
+        if (in.eof() || in.fail())
+            break;
+    }
+}
+
+// Description header: the whole line after its first character.
+struct DescriptionHeader {
+    template <class Rec>
+    void operator()(Rec& t, const std::string& line) const {
+        t.mDescription = line.substr(1);
+    }
+};
+
+// Data lines lose one trailing white-space character.
+void ExtractBases(std::string& line, std::vector<char>& add) {
+    if (!line.empty() && IsWS(line.back()))
+        line.pop_back();
+    add.assign(line.begin(), line.end());
+}
+
+// Value lines of ReadQual. The stream form reports an empty or blank line and
+// adds nothing for it; the file form hands every line to GetIntsFromLine.
+void ExtractValues(std::string& line, std::vector<int>& add, bool reportBlank) {
+    if (reportBlank && ContainsOnlyWS(line)) {
+        std::cout << "Hey why is there white space here?" << std::endl;
+        return;
+    }
+    GetIntsFromLine(&line[0], add);
+}
+
+// Value lines of ReadQual0 and ReadQualX.
+void ExtractLineValues(const std::string& line, std::vector<int>& add) {
+    GetIntsFromLine(line, add);
 }
 
 } // namespace
@@ -145,18 +309,17 @@ int FASTAFile::GetNextSequence(std::istream& in, char* buf, int size, Sequence& 
 }
 
 void FASTAFile::GetNextSequence(std::istream& in, Sequence& r) {
-    auto getLinePiece = [&in](std::string& s) { GetLine(in, s); };
     r.mBases.clear();
     std::string h;
     if (mPendingHeader.empty())
-        ReadWholeLine(in, h, true, getLinePiece);
+        ReadWholeLine(in, h, true, ReadbufPiece);
     else
         h = mPendingHeader;
     r.mName = h.empty() ? std::string() : h.substr(1);
 
     std::string line;
     for (;;) {
-        ReadWholeLine(in, line, false, getLinePiece);
+        ReadWholeLine(in, line, false, ReadbufPiece);
         if (!line.empty() && line[0] == '>') {
             mPendingHeader = line;
             return;
@@ -168,76 +331,33 @@ void FASTAFile::GetNextSequence(std::istream& in, Sequence& r) {
     }
 }
 
-int FASTAFile::ReadFrom(std::istream& in, SequenceVector& c, int i) {
-    const int m = mReserveSize;
-    char buf[kLineBufferSize];
-    auto bufferPiece = [&in, &buf](std::string& s) {
-        in.getline(buf, kLineBufferSize);
-        s.assign(buf);
-    };
-    std::string line;
-    for (;;) {
-        ReadWholeLine(in, line, false, bufferPiece);
-        if (!in.fail()) {
-            if (!line.empty() && line[0] == '>') {
-                ++i;
-                if (i >= static_cast<int>(c.size()))
-                    c.resize(c.size() + kReadRecordsGrowth);
-                SplitHeader(line.substr(1), 0, c[i].mName, c[i].mDescription);
-                c[i].mBases.reserve(static_cast<size_t>(m));
-            } else {
-                if (!line.empty() && IsWS(line.back()))
-                    line.pop_back();
-                if (!line.empty()) {
-                    if (i < 0) {
-                        // Data before the first header: a record without name.
-                        i = 0;
-                        if (c.empty())
-                            c.resize(kReadRecordsGrowth);
-                        c[0].mBases.reserve(static_cast<size_t>(m));
-                    }
-                    AppendChars(c[i].mBases, line);
-                }
-            }
-        }
-        if (in.eof() || in.fail())
-            break;
-    }
-    c.resize(static_cast<size_t>(i + 1));
-    return c.empty() ? 0 : 1;
-}
-
 int FASTAFile::Read(std::istream& in, SequenceVector& c) {
     c.clear();
     c.resize(kReadRecordsGrowth);
-    return ReadFrom(in, c, -1);
+    return ReadBuffered(in, c, -1, mReserveSize, &Sequence::mBases, ExtractBases);
 }
 
 int FASTAFile::Append(std::istream& in, SequenceVector& c) {
-    return ReadFrom(in, c, static_cast<int>(c.size()) - 1);
+    return ReadBuffered(in, c, static_cast<int>(c.size()) - 1, mReserveSize, &Sequence::mBases,
+                        ExtractBases);
 }
 
 int FASTAFile::Read(std::string fileName, SequenceVector& c) {
-    std::ifstream in(fileName.c_str(), std::ios::in);
-    if (!in.is_open()) {
-        std::cout << fileName << " file open failed (Read Multiple FASTA)" << std::endl;
+    std::ifstream in;
+    if (!OpenInput(in, fileName, kMultipleOpenFailed))
         return 0;
-    }
     return Read(in, c);
 }
 
 int FASTAFile::Read(std::istream& in, Sequence& r) {
     SequenceVector t;
     int result = Read(in, t);
-    if (t.empty())
-        return 0;
-    r = t[0];
-    return result;
+    return CopyFirst(t, r, result);
 }
 
 int FASTAFile::Read(std::string fileName, Sequence& r) {
-    std::ifstream in(fileName.c_str(), std::ios::in);
-    if (!in.is_open())
+    std::ifstream in;
+    if (!OpenInput(in, fileName, nullptr))
         return 0;
     int result = Read(in, r);
     in.close();
@@ -246,40 +366,15 @@ int FASTAFile::Read(std::string fileName, Sequence& r) {
 
 int FASTAFile::Read0(std::string fileName, SequenceVector& c) {
     c.clear();
-    std::ifstream in(fileName.c_str(), std::ios::in);
-    if (!in.is_open()) {
-        std::cout << fileName << " file open failed (Read Multiple FASTA)" << std::endl;
+    std::ifstream in;
+    if (!OpenInput(in, fileName, kMultipleOpenFailed))
         return 0;
-    }
-    auto getLinePiece = [&in](std::string& s) { GetLine(in, s); };
-    Sequence t;
-    int i = -1;
-    std::string line;
-    for (;;) {
-        ReadWholeLine(in, line, false, getLinePiece);
-        if (!line.empty()) {
-            if (line[0] == '>') {
-                t.mDescription = line.substr(1);
-                c.push_back(t);
-                ++i;
-                c.reserve(kRead0Reserve);
-            } else {
-                for (char ch : line) {
-                    if (!IsBase(ch))
-                        continue;
-                    if (i < 0) {
-                        // Bases before the first header: a record without name.
-                        c.push_back(Sequence());
-                        i = 0;
-                        c.reserve(kRead0Reserve);
-                    }
-                    c[i].mBases.push_back(ch);
-                }
-            }
-        }
-        if (in.eof() || in.fail())
-            break;
-    }
+    ReadAppending(in, c, &Sequence::mBases, kRead0Reserve, DescriptionHeader(),
+                  [](const std::string& line, std::vector<char>& add) {
+                      for (char ch : line)
+                          if (IsBase(ch))
+                              add.push_back(ch);
+                  });
     in.close();
     return 1;
 }
@@ -287,10 +382,7 @@ int FASTAFile::Read0(std::string fileName, SequenceVector& c) {
 int FASTAFile::Read0(std::string fileName, Sequence& r) {
     SequenceVector t;
     int result = Read0(fileName, t);
-    if (t.empty())
-        return 0;
-    r = t[0];
-    return result;
+    return CopyFirst(t, r, result);
 }
 
 void FASTAFile::Write(std::ostream& out, SequenceVector& c) {
@@ -307,24 +399,16 @@ void FASTAFile::Write(std::ostream& out, SequenceVector& c) {
 }
 
 void FASTAFile::Write(std::ostream& out, Sequence& r) {
-    SequenceVector t;
-    t.push_back(r);
+    SequenceVector t = OneRecord<SequenceVector>(r);
     Write(out, t);
 }
 
 void FASTAFile::Write(std::string fileName, SequenceVector& c) {
-    std::ofstream out(fileName.c_str(), std::ios::out | std::ios::trunc);
-    if (!out.is_open()) {
-        std::cout << fileName << " file open failed" << std::endl;
-        return;
-    }
-    Write(out, c);
-    out.close();
+    WriteToFile(fileName, std::ios::out | std::ios::trunc, [&](std::ostream& out) { Write(out, c); });
 }
 
 void FASTAFile::Write(std::string fileName, Sequence& r) {
-    SequenceVector t;
-    t.push_back(r);
+    SequenceVector t = OneRecord<SequenceVector>(r);
     Write(fileName, t);
 }
 
@@ -349,79 +433,30 @@ void FASTAFile::WriteQual(std::ostream& out, SequenceQualityVector& c) {
 }
 
 void FASTAFile::WriteQual(std::string fileName, SequenceQualityVector& c) {
-    std::ofstream out(fileName.c_str(), std::ios::out);
-    if (!out.is_open()) {
-        std::cout << fileName << " file open failed" << std::endl;
-        return;
-    }
-    WriteQual(out, c);
-    out.close();
+    WriteToFile(fileName, std::ios::out, [&](std::ostream& out) { WriteQual(out, c); });
 }
 
 void FASTAFile::WriteQual(std::string fileName, SequenceQuality& q) {
-    SequenceQualityVector t;
-    t.push_back(q);
+    SequenceQualityVector t = OneRecord<SequenceQualityVector>(q);
     WriteQual(fileName, t);
-}
-
-int FASTAFile::ReadQualFrom(std::istream& in, SequenceQualityVector& c, bool reportBlank) {
-    const int m = mReserveSize;
-    char buf[kLineBufferSize];
-    auto bufferPiece = [&in, &buf](std::string& s) {
-        in.getline(buf, kLineBufferSize);
-        s.assign(buf);
-    };
-    int i = -1;
-    std::string line;
-    std::vector<int> values;
-    for (;;) {
-        ReadWholeLine(in, line, false, bufferPiece);
-        if (!in.fail()) {
-            if (!line.empty() && line[0] == '>') {
-                ++i;
-                if (i >= static_cast<int>(c.size()))
-                    c.resize(c.size() + kReadRecordsGrowth);
-                SplitHeader(line.substr(1), 0, c[i].mName, c[i].mDescription);
-                c[i].mQuality.reserve(static_cast<size_t>(m));
-            } else if (reportBlank && ContainsOnlyWS(line)) {
-                std::cout << "Hey why is there white space here?" << std::endl;
-            } else {
-                values.clear();
-                GetIntsFromLine(&line[0], values);
-                if (!values.empty()) {
-                    if (i < 0) {
-                        // Values before the first header: a record without name.
-                        i = 0;
-                        if (c.empty())
-                            c.resize(kReadRecordsGrowth);
-                        c[0].mQuality.reserve(static_cast<size_t>(m));
-                    }
-                    c[i].mQuality.insert(c[i].mQuality.end(), values.begin(), values.end());
-                }
-            }
-        }
-        if (in.eof() || in.fail())
-            break;
-    }
-    c.resize(static_cast<size_t>(i + 1));
-    return c.empty() ? 0 : 1;
 }
 
 int FASTAFile::ReadQual(std::istream& in, SequenceQualityVector& c) {
     c.clear();
     c.resize(kReadRecordsGrowth);
-    return ReadQualFrom(in, c, true);
+    return ReadBuffered(in, c, -1, mReserveSize, &SequenceQuality::mQuality,
+                        [](std::string& line, std::vector<int>& add) { ExtractValues(line, add, true); });
 }
 
 int FASTAFile::ReadQual(std::string fileName, SequenceQualityVector& c) {
     c.clear();
     c.resize(kReadRecordsGrowth);
-    std::ifstream in(fileName.c_str(), std::ios::in);
-    if (!in.is_open()) {
-        std::cout << fileName << " file open failed (Read Multiple FASTA)" << std::endl;
+    std::ifstream in;
+    if (!OpenInput(in, fileName, kMultipleOpenFailed))
         return 0;
-    }
-    int result = ReadQualFrom(in, c, false);
+    int result =
+        ReadBuffered(in, c, -1, mReserveSize, &SequenceQuality::mQuality,
+                     [](std::string& line, std::vector<int>& add) { ExtractValues(line, add, false); });
     in.close();
     return result;
 }
@@ -429,65 +464,24 @@ int FASTAFile::ReadQual(std::string fileName, SequenceQualityVector& c) {
 int FASTAFile::ReadQual(std::string fileName, SequenceQuality& q) {
     SequenceQualityVector t;
     int result = ReadQual(fileName, t);
-    if (t.empty())
-        return 0;
-    q = t[0];
-    return result;
+    return CopyFirst(t, q, result);
 }
-
-namespace {
-
-// Shared by ReadQual0 and ReadQualX: lines through GetLine, empty lines
-// skipped, one record appended per header line.
-template <class SetHeader>
-void ReadQualLines(std::istream& in, SequenceQualityVector& c, SetHeader setHeader) {
-    auto getLinePiece = [&in](std::string& s) { GetLine(in, s); };
-    SequenceQuality t;
-    int i = -1;
-    std::string line;
-    std::vector<int> values;
-    for (;;) {
-        ReadWholeLine(in, line, false, getLinePiece);
-        if (!line.empty()) {
-            if (line[0] == '>') {
-                setHeader(t, line.substr(1));
-                c.push_back(t);
-                ++i;
-            } else {
-                values.clear();
-                GetIntsFromLine(line, values);
-                if (!values.empty()) {
-                    if (i < 0) {
-                        // Values before the first header: a record without name.
-                        c.push_back(SequenceQuality());
-                        i = 0;
-                    }
-                    c[i].mQuality.insert(c[i].mQuality.end(), values.begin(), values.end());
-                }
-            }
-        }
-        if (in.eof() || in.fail())
-            break;
-    }
-}
-
-} // namespace
 
 int FASTAFile::ReadQual0(std::string fileName, SequenceQualityVector& c) {
     c.clear();
-    std::ifstream in(fileName.c_str(), std::ios::in);
-    if (!in.is_open()) {
-        std::cout << fileName << " file open failed" << std::endl;
+    std::ifstream in;
+    if (!OpenInput(in, fileName, kOpenFailed))
         return 0;
-    }
-    ReadQualLines(in, c, [](SequenceQuality& t, const std::string& h) { t.mDescription = h; });
+    ReadAppending(in, c, &SequenceQuality::mQuality, 0, DescriptionHeader(), ExtractLineValues);
     return 1;
 }
 
 int FASTAFile::ReadQualX(std::istream& in, SequenceQualityVector& c) {
     c.clear();
-    ReadQualLines(in, c, [](SequenceQuality& t, const std::string& h) {
-        SplitHeader(h, 0, t.mName, t.mDescription);
-    });
+    ReadAppending(in, c, &SequenceQuality::mQuality, 0,
+                  [](SequenceQuality& t, const std::string& line) {
+                      SplitHeader(line, 1, t.mName, t.mDescription);
+                  },
+                  ExtractLineValues);
     return 1;
 }

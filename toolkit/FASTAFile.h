@@ -31,8 +31,8 @@ public:
     // into buffer[0]; afterwards the buffer carries the next record's header
     // line between calls. Returns 0 when a data line holds a NUL byte after
     // its first character (record keeps the lines before it), and 0 when the
-    // stream failed without reaching end of input; else 1. After each call
-    // the caller tests in.eof() and stops when it is set.
+    // stream failed (badbit, or failbit without end of input); else 1. After
+    // each call the caller tests in.eof() and stops when it is set.
     int GetNextSequence(std::istream& in, char* buffer, int size, Sequence& record);
 
     // Next record, whole-name header; the next header waits in mPendingHeader.
@@ -74,12 +74,6 @@ public:
     int mBasesPerLine;           // bases per line written by Write
     int mQualsPerLine;           // values per line written by WriteQual
     std::string mPendingHeader;  // header read ahead by the two-argument reader
-
-private:
-    // Shared by Read and Append: new records from index i + 1 on.
-    int ReadFrom(std::istream& in, SequenceVector& records, int i);
-    // Shared by the two ReadQual collection forms.
-    int ReadQualFrom(std::istream& in, SequenceQualityVector& records, bool reportBlank);
 };
 
 #endif

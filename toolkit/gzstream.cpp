@@ -32,8 +32,10 @@ gzstreambuf* gzstreambuf::open(const char* name, int open_mode) {
         return nullptr;
     mIsOpen = 1;
     mReadFailed = 0;
-    // A new file starts with an empty get area.
+    // A new file starts with empty get and put areas: nothing left unread or
+    // unwritten from an earlier file reaches this one.
     setg(mBuffer + putbackSize, mBuffer + putbackSize, mBuffer + putbackSize);
+    setp(mBuffer, mBuffer + (bufferSize - 1));
     return this;
 }
 
@@ -42,7 +44,11 @@ gzstreambuf* gzstreambuf::close() {
         return nullptr;
     sync();
     mIsOpen = 0;
-    if (gzclose(mGzFile) == Z_OK)
+    // The handle is gone after gzclose; a later sync of output that could not
+    // be written must not reach it.
+    gzFile f = mGzFile;
+    mGzFile = nullptr;
+    if (gzclose(f) == Z_OK)
         return this;
     return nullptr;
 }
@@ -91,6 +97,10 @@ int gzstreambuf::overflow(int c) {
     if (!(mMode & std::ios::out) || !mIsOpen)
         return EOF;
     if (c != EOF) {
+        // The last byte of the array takes the character that did not fit;
+        // after a failed write it is taken already and c is refused.
+        if (pptr() >= mBuffer + bufferSize)
+            return EOF;
         *pptr() = static_cast<char>(c);
         pbump(1);
     }

@@ -42,14 +42,15 @@ public:
     // Stream whose state receives badbit on a failed read; set by gzstreambase.
     void set_owner(std::ios* owner) { mOwner = owner; }
 
-private:
     static const int bufferSize = 303;
     static const int putbackSize = 4;
 
-    gzFile mGzFile;
-    char mBuffer[bufferSize];
-    char mIsOpen;
-    int mMode;
+    gzFile mGzFile;               // the open file; null while closed
+    char mBuffer[bufferSize];     // reading: 0-3 put-back, 4-302 data; writing: 0-301
+    char mIsOpen;                 // 1 while a file is open
+    int mMode;                    // openmode bits of the last open
+
+private:
     char mReadFailed;
     std::ios* mOwner;
 };
@@ -64,7 +65,6 @@ public:
     void close();
     gzstreambuf* rdbuf() { return &mStreamBuffer; }
 
-protected:
     gzstreambuf mStreamBuffer;
 };
 
