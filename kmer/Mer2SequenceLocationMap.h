@@ -34,11 +34,10 @@
 #include <cstring>
 #include <iostream>
 #include <string>
-#include <tuple>
-#include <utility>
 #include <vector>
 
 #include "kmer/Mer.h"
+#include "kmer/MerHashMap.h"
 #include "kmer/MerRepeatModel.h"
 #include "kmer/SearchResult.h"
 #include "toolkit/CLibraryAdditions.h"
@@ -105,99 +104,6 @@ public:
   using std::vector<LocT>::vector;
 };
 
-// Hash map from Mer to V over one of the system's k-mer functors (HashF
-// gives the hash and the key equality). Open addressing: the slot table
-// holds the keys, so a lookup of an absent k-mer touches one cache line; the
-// entries live densely in insertion order, which is also the iteration
-// order. Used like a std::unordered_map (find, count, try_emplace,
-// operator[], size, empty, iteration over pairs of key and value); there is
-// no erase. References to values stay valid only until the next insertion.
-template <class V, class HashF>
-class MerHashMap {
-public:
-  typedef Mer key_type;
-  typedef V mapped_type;
-  typedef std::pair<const Mer, V> value_type;
-  typedef typename std::vector<value_type>::iterator iterator;
-  typedef typename std::vector<value_type>::const_iterator const_iterator;
-
-  // hint: the number of entries expected at first.
-  explicit MerHashMap(size_t hint = 100) : mShift(64), mMask(0) { Resize(SlotsFor(hint)); }
-
-  size_t size() const { return mEntries.size(); }
-  bool empty() const { return mEntries.empty(); }
-  iterator begin() { return mEntries.begin(); }
-  iterator end() { return mEntries.end(); }
-  const_iterator begin() const { return mEntries.begin(); }
-  const_iterator end() const { return mEntries.end(); }
-
-  iterator find(const Mer& m) {
-    const size_t e = Entry(m);
-    return e ? mEntries.begin() + (e - 1) : mEntries.end();
-  }
-  const_iterator find(const Mer& m) const {
-    const size_t e = Entry(m);
-    return e ? mEntries.begin() + (e - 1) : mEntries.end();
-  }
-  size_t count(const Mer& m) const { return Entry(m) ? 1 : 0; }
-
-  // The entry of m, inserted with a default value when absent; second tells
-  // whether it was inserted.
-  std::pair<iterator, bool> try_emplace(const Mer& m) {
-    size_t i = Home(m);
-    for (; mSlots[i].mEntry; i = (i + 1) & mMask)
-      if (HashF()(mSlots[i].mKey, m)) return {mEntries.begin() + (mSlots[i].mEntry - 1), false};
-    if ((mEntries.size() + 1) * 10 > mSlots.size() * 7) {
-      Resize(mSlots.size() * 2);
-      for (i = Home(m); mSlots[i].mEntry; i = (i + 1) & mMask) {
-      }
-    }
-    mEntries.emplace_back(std::piecewise_construct, std::forward_as_tuple(m), std::forward_as_tuple());
-    mSlots[i].mKey = m;
-    mSlots[i].mEntry = mEntries.size();
-    return {mEntries.end() - 1, true};
-  }
-  V& operator[](const Mer& m) { return try_emplace(m).first->second; }
-
-private:
-  struct Slot {
-    Mer mKey;
-    size_t mEntry;  // 1 + index into mEntries; 0: free
-  };
-
-  static size_t SlotsFor(size_t entries) {
-    size_t n = 16;
-    while (n * 7 < entries * 10) n *= 2;
-    return n;
-  }
-  // Fibonacci hashing spreads the functor's 32-bit hash over the table.
-  size_t Home(const Mer& m) const {
-    return static_cast<size_t>((static_cast<uint64_t>(HashF()(m)) * 0x9E3779B97F4A7C15ULL) >> mShift);
-  }
-  size_t Entry(const Mer& m) const {
-    for (size_t i = Home(m); mSlots[i].mEntry; i = (i + 1) & mMask)
-      if (HashF()(mSlots[i].mKey, m)) return mSlots[i].mEntry;
-    return 0;
-  }
-  void Resize(size_t slots) {
-    mSlots.assign(slots, Slot{Mer(), 0});
-    mMask = slots - 1;
-    mShift = 64;
-    for (size_t n = slots; n > 1; n >>= 1) --mShift;
-    for (size_t e = 0; e < mEntries.size(); ++e) {
-      size_t i = Home(mEntries[e].first);
-      while (mSlots[i].mEntry) i = (i + 1) & mMask;
-      mSlots[i].mKey = mEntries[e].first;
-      mSlots[i].mEntry = e + 1;
-    }
-  }
-
-  std::vector<Slot> mSlots;
-  std::vector<value_type> mEntries;
-  unsigned mShift;  // 64 - log2(number of slots)
-  size_t mMask;
-};
-
 enum class SourceScanStatus { Ok, ReadFailed, TooManyRecords, RecordTooLong };
 
 template <class HashF, class LocT, class RepeatHashF>
@@ -206,7 +112,7 @@ public:
   typedef SequenceLocationVecT<LocT> LocationList;
   typedef MerHashMap<LocationList, HashF> LocationMap;
 
-  LocationMap mLocationLists;              // exact k-mer -> its locations, in order of first storing
+  LocationMap mLocationLists;              // exact k-mer -> its locations (each list in storing order)
   int mMaxLocations;                       // most locations kept for one k-mer
   int mLocationCount;                      // locations appended to an existing list
   std::vector<std::string> mSourceNames;   // header text after '>', by record index

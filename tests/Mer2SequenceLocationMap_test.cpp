@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <climits>
 #include <fstream>
-#include <map>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -326,37 +325,6 @@ TEST_F(IndexTest, LocationWithoutRecordNameWritesBugLinesAndMakesNoHit) {
   EXPECT_EQ(out, "BUG mSourceNames.size=2\ns1\ns2\nBUG M.sourceIdx()=524287\n");
   ASSERT_EQ(hits.size(), 1u);
   EXPECT_EQ(hits[0].sourceName(), "s2");
-}
-
-TEST(MerHashMapTest, BehavesAsAMapUnderCollisions) {
-  // Keys whose two halves are equal all hash to 0 under MerHashF; mixed
-  // with random keys they force long probe runs and several resizes.
-  std::mt19937_64 rng(3);
-  MerHashMap<int, MerHashF> map(100);
-  std::map<uint64_t, int> expected;
-  for (int i = 0; i < 20000; ++i) {
-    Mer m;
-    const uint64_t half = rng() % 3000;
-    m.mValue = (i % 3 == 0) ? ((half << 32) | half) : rng() % 50000;
-    auto slot = map.try_emplace(m);
-    EXPECT_EQ(slot.second, expected.count(m.mValue) == 0);
-    slot.first->second += 1;
-    expected[m.mValue] += 1;
-  }
-  ASSERT_EQ(map.size(), expected.size());
-  std::vector<uint64_t> order;
-  for (const auto& entry : map) {
-    EXPECT_EQ(entry.second, expected[entry.first.mValue]);
-    order.push_back(entry.first.mValue);
-  }
-  std::sort(order.begin(), order.end());
-  EXPECT_EQ(std::unique(order.begin(), order.end()), order.end());
-  Mer absent;
-  absent.mValue = 1ULL << 40;
-  EXPECT_EQ(map.count(absent), 0u);
-  EXPECT_TRUE(map.find(absent) == map.end());
-  EXPECT_EQ(map[absent], 0);
-  EXPECT_EQ(map.size(), expected.size() + 1);
 }
 
 TEST(BigSequenceLocationTest, PacksIndexIntoNineteenBits) {
