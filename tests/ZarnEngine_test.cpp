@@ -181,3 +181,33 @@ TEST(ZarnEngineTest, StreamCompareStopsAtNulLine)
     // q1's chain was written; nothing after the NUL line was compared.
     EXPECT_EQ(out.str(), "#:lav\nsrc\t40\tq1\t40\t40\t1\t40\t1\t40\t9\t288\t+\n");
 }
+
+TEST(ZarnEngineTest, DebugDumpOfOneRecord)
+{
+    // k = 4, even canonical values used: AACG (6), CGTT (6), GTTA (188) pass
+    // thinning, ACGT (27) does not; GTTA is then refused by the repeat model.
+    SetMers(4, 2, 0);
+    ZarnEngine engine;
+    engine.mDebug = 1;
+    Index(engine, ">s\nAACGTTAC\n");
+    engine.mRepeatModel.mCounts[Mer("GTTA")] = 5;
+    engine.mRepeatModel.mMaxCount = 1;
+
+    Sequence q = MakeQuery("q", "AACGTTA");
+    std::vector<Chain> fwdChains, revChains;
+    std::ostringstream dump;
+    std::streambuf* saved = std::cout.rdbuf(dump.rdbuf());
+    engine.Compare(q, fwdChains, revChains);
+    std::cout.rdbuf(saved);
+
+    const std::string f1 = "s\t8\t0\t3\tq\t7\t0\t3\n", f2 = "s\t8\t2\t5\tq\t7\t2\t5\n";
+    const std::string r1 = "s\t8\t2\t5\tq\t7\t3\t6\n", r2 = "s\t8\t0\t3\tq\t7\t1\t4\n";
+    EXPECT_EQ(dump.str(),
+              // Every position gets its qIdx line; only the k-mers that pass
+              // thinning and the repeat model get FWD and REV with the hits so far.
+              "qIdx=3\tMer=AACG\nFWD: AACG\n" + f1 + "REV: CGTT\n" + r1 + "\n" +
+                  "qIdx=4\tMer=ACGT\n"
+                  "qIdx=5\tMer=CGTT\nFWD: CGTT\n" + f1 + f2 + "REV: AACG\n" + r1 + r2 + "\n" +
+                  "qIdx=6\tMer=GTTA\n"
+                  "\n\n\nFwdHits:\n" + f1 + f2 + "RevHits:\n" + r1 + r2);
+}
