@@ -43,32 +43,41 @@ void SplitHeader(const std::string& text, int from, std::string& name, std::stri
         description = text.substr(static_cast<size_t>(next));
 }
 
+// True when the piece of a line just read held a NUL byte within its text
+// (the newline that ended the line does not count as text).
+bool PieceHeldNul(std::istream& in, const std::string& piece) {
+    std::streamsize chars = in.gcount();
+    if (!LineWasCut(in) && !in.eof() && chars > 0)
+        --chars;
+    return static_cast<std::streamsize>(piece.size()) < chars;
+}
+
 // Reads one line whatever its length. readPiece(in, s) reads at most one
 // buffer's worth of a line into s (the text up to the first NUL byte) and
 // leaves failbit set when the line goes on. A header line (first character
 // '>', or any line when forceHeader) keeps the piece that fitted and the rest
 // of it is skipped; a data line gets all its pieces. The text ends at the
 // line's first NUL byte. The stream state afterwards is that of the last read.
+// Returns true when a data line held a NUL byte.
 template <class ReadPiece>
-void ReadWholeLine(std::istream& in, std::string& line, bool forceHeader, ReadPiece readPiece) {
+bool ReadWholeLine(std::istream& in, std::string& line, bool forceHeader, ReadPiece readPiece) {
     readPiece(in, line);
+    bool heldNul = PieceHeldNul(in, line);
     if (!LineWasCut(in))
-        return;
+        return heldNul;
     if (forceHeader || (!line.empty() && line[0] == '>')) {
         SkipRestOfCutLine(in);
-        return;
+        return false;
     }
-    bool ended = line.size() < static_cast<size_t>(in.gcount());
     std::string piece;
     while (LineWasCut(in)) {
         in.clear(in.rdstate() & ~std::ios::failbit);
         readPiece(in, piece);
-        bool cut = LineWasCut(in);
-        if (!ended)
+        if (!heldNul)
             line += piece;
-        if (cut && piece.size() < static_cast<size_t>(in.gcount()))
-            ended = true;
+        heldNul = heldNul || PieceHeldNul(in, piece);
     }
+    return heldNul;
 }
 
 // Line pieces through the shared line buffer readbuf.
@@ -288,8 +297,10 @@ int FASTAFile::GetNextSequence(std::istream& in, char* buf, int size, Sequence& 
                         ended = true;
                 }
             }
-            holdsNul = textLength != 0 && taken != 0 &&
-                       static_cast<std::streamsize>(textLength) < taken - 1;
+            // Any NUL byte before the line's end (at its start too) stops the
+            // reader: it marks damaged text, whose characters would otherwise be
+            // dropped without a word.
+            holdsNul = taken != 0 && static_cast<std::streamsize>(textLength) < taken - 1;
         }
         if (holdsNul) {
             r.mBases.resize(start);
@@ -319,13 +330,18 @@ void FASTAFile::GetNextSequence(std::istream& in, Sequence& r) {
 
     std::string line;
     for (;;) {
-        ReadWholeLine(in, line, false, ReadbufPiece);
+        const bool heldNul = ReadWholeLine(in, line, false, ReadbufPiece);
         if (!line.empty() && line[0] == '>') {
             mPendingHeader = line;
             return;
         }
         StripTrailingSpace(line);
         AppendChars(r.mBases, line);
+        // A NUL byte means damaged text: the line's text ends there, and the
+        // stream is marked bad so that the caller does not take the record
+        // for the whole of it.
+        if (heldNul)
+            in.setstate(std::ios::badbit);
         if (in.eof() || StreamFailed(in))
             return;
     }

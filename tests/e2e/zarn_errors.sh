@@ -59,7 +59,10 @@ for args in "src.fa qry.fa qry.fa" "src.fa qry.fa src.fa" "-K dist.txt src.fa qr
 done
 
 # Query failures while comparing: the chain lines already written stay.
-for q in qnul.fa cut.fa.gz bad.fa.gz; do
+# qnul0.fa: a NUL as the first byte of a line, which would otherwise drop the
+# line's bases without a word.
+printf '>q0\nACGTACGTACGTACGTACGTACGTACGTACGTACGTACGT\n\000ACGTACGTACGT\n' > qnul0.fa
+for q in qnul.fa qnul0.fa cut.fa.gz bad.fa.gz; do
   rm -f out.txt
   run_zarn -s 12 -T 0 -M 100 src.fa "$q" out.txt
   expect_status 2 "query $q"

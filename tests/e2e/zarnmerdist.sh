@@ -162,7 +162,8 @@ head -c $((size / 2)) random.fa.gz > cut.fa.gz
 cp random.fa.gz bad.fa.gz
 printf 'XXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX' | dd of=bad.fa.gz bs=1 seek=200 conv=notrunc status=none
 mkdir -p adir
-for input in nosuch.fa cut.fa.gz bad.fa.gz adir; do
+printf '>n1\nACGTACGT\nAC\000GTACGT\n' > nul.fa  # damaged text: a NUL byte in a line
+for input in nosuch.fa cut.fa.gz bad.fa.gz adir nul.fa; do
   for args in "$input" "acgtt.fa $input"; do
     printf 'keep\n' > out.dist
     # shellcheck disable=SC2086
