@@ -74,6 +74,10 @@ bool ZarnEngine::AddSource(std::string fileName)
         mError = "more than 524288 records: the index cannot number them";
         return false;
     }
+    if (status == SourceScanStatus::RecordTooLong) {
+        mError = "a record longer than 2147483647 bases: its positions cannot be counted";
+        return false;
+    }
     if (failed || status != SourceScanStatus::Ok) {
         mError = "read error (damaged gzip data or failed read)";
         return false;
