@@ -1,37 +1,15 @@
 # End-to-end tests of zarnmerdist: counting, the distribution file it writes,
 # standard output, exit statuses and every error path.
 # Arguments: ZARN_BINARY (may be empty) ZARNMERDIST_BINARY FIXTURE_DIR WORK_DIR.
-set -u
-ZARN=${1:-}
-MERDIST=${2:-}
-FIX=$(cd "$3/zarnmerdist" && pwd) || exit 1
-WORK=$4
-fails=0
-
-if [ -z "$MERDIST" ] || [ ! -x "$MERDIST" ]; then
-  echo "zarnmerdist binary missing: '$MERDIST'"
-  exit 1
-fi
-MERDIST=$(cd "$(dirname "$MERDIST")" && pwd)/$(basename "$MERDIST")
-[ -n "$ZARN" ] && [ -x "$ZARN" ] && ZARN=$(cd "$(dirname "$ZARN")" && pwd)/$(basename "$ZARN")
-rm -rf "$WORK"
-mkdir -p "$WORK"
-cd "$WORK" || exit 1
+source "$3/common.sh" "$@"
+need_binary zarnmerdist "$MERDIST"
+FIX=$(cd "$FIX_ROOT/zarnmerdist" && pwd) || exit 1
 cp "$FIX"/*.fa .
-
-fail() {
-  echo "FAIL: $*"
-  fails=$((fails + 1))
-}
 
 # run ARGS...: sets rc, leaves run.stdout and run.stderr.
 run() {
   "$MERDIST" "$@" > run.stdout 2> run.stderr
   rc=$?
-}
-
-expect_status() {  # expected, case name
-  [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1 (stderr: $(cat run.stderr))"
 }
 
 # expect_dist FILE HEADER BODY CASE: the header line exactly, the body lines in
@@ -47,10 +25,6 @@ expect_dist() {
   cmp -s want.head got.head || fail "$4: header '$(cat got.head)'"
   cmp -s want.body got.body || fail "$4: body differs: $(diff want.body got.body | tr '\n' ' ')"
   [ -z "$(tail -c 1 "$1")" ] || fail "$4: last line lacks its newline"
-}
-
-expect_stderr() {  # text, case name
-  grep -qF -- "$1" run.stderr || fail "$2: standard error does not name '$1': $(cat run.stderr)"
 }
 
 # --- Usage: fewer than six arguments --------------------------------------
@@ -198,8 +172,4 @@ if [ -c /dev/full ]; then
   [ -c /dev/full ] || fail "write error: /dev/full is gone"
 fi
 
-if [ "$fails" -ne 0 ]; then
-  echo "$fails failure(s)"
-  exit 1
-fi
-echo "all zarnmerdist checks passed"
+finish
