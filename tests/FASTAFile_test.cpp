@@ -177,6 +177,7 @@ TEST(FASTAFileFourArg, NulByteRule) {
         // damaged text: the characters behind the NUL would be lost unseen
         {"NUL as first byte stops too", ">q\nTT\n\0GT\nAC\n"s, 0, "TT"},
         {"NUL ending the last line loses nothing", ">q\nTT\nAC\0"s, 1, "TTAC"},
+        {"NUL inside the next header stops", ">q\nTT\n>r\0x\nAC\n"s, 0, "TT"},
         {"NUL in a long line read in pieces", ">q\nTT\n"s + std::string(50, 'A') + "\0GT\n"s, 0,
          "TT"},
     };

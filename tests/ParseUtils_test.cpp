@@ -277,6 +277,10 @@ TEST(ParseUtilsNumbers, IntegerOverflowDoesNotTrap) {
     std::vector<int> ints;
     GetIntsFromLine(std::string("99999999999 -99999999999 7"), ints);
     EXPECT_EQ(ints, (std::vector<int>{INT_MAX, INT_MIN, 7}));
+    // Beyond the long range as well: held at LONG_MAX, negated with its sign.
+    EXPECT_EQ(GetNextLong("99999999999999999999", 0, next), LONG_MAX);
+    EXPECT_EQ(next, 20);
+    EXPECT_EQ(GetNextLong("-99999999999999999999", 0, next), -LONG_MAX);
 }
 
 TEST(ParseUtilsNumbers, AllIntegersAndDoublesAppend) {

@@ -29,10 +29,10 @@ public:
 
     // Next record, split header. Before the first call the caller writes '1'
     // into buffer[0]; afterwards the buffer carries the next record's header
-    // line between calls. Returns 0 when a data line holds a NUL byte before
-    // its end (record keeps the lines before it), and 0 when the
-    // stream failed (badbit, or failbit without end of input); else 1. After
-    // each call the caller tests in.eof() and stops when it is set.
+    // line between calls. Returns 0 when a line holds a NUL byte before its
+    // end (the record keeps the lines before it) or when the stream failed
+    // (badbit, or failbit without end of input); else 1. After each call the
+    // caller tests in.eof() and stops when it is set.
     int GetNextSequence(std::istream& in, char* buffer, int size, Sequence& record);
 
     // Next record, whole-name header; the next header waits in mPendingHeader.

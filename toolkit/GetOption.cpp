@@ -2,8 +2,6 @@
 
 #include "toolkit/CLibraryAdditions.h"
 
-#include <cstdlib>
-
 GetOption::GetOption(int argc, char** argv, const char* optString)
     : mValid(1), mOptString(optString ? optString : ""), mOptIdx(0), mArgIdx(0) {
     mOptString += 'h';

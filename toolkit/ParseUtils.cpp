@@ -240,7 +240,9 @@ T ScanNextInteger(const std::string& s, int from, int& next, Conv conv) {
 } // namespace
 
 long GetNextLong(const std::string& s, int from, int& next) {
-    return ScanNextInteger<long>(s, from, next, [](const std::string& t) { return std::atol(t.c_str()); });
+    // strtol rather than atol: a run beyond the long range is held at LONG_MAX.
+    return ScanNextInteger<long>(s, from, next,
+                                 [](const std::string& t) { return std::strtol(t.c_str(), nullptr, 10); });
 }
 
 // Scanned as a long, so a value beyond the int range is held at its limit

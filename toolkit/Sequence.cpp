@@ -605,7 +605,7 @@ void SequenceVector::SizeStats(float& mean, float& variance)
         const double d = static_cast<double>(s.mBases.size()) - static_cast<double>(mean);
         squares += d * d;
     }
-    // No guard for fewer than two records: NaN or -0.0 result then.
+    // Fewer than two records are not guarded: one gives NaN, none gives -0.0.
     variance = static_cast<float>((1.0 / (n - 1)) * squares);
 }
 

@@ -187,7 +187,7 @@ int Sequence3Bit::GetNextRead(std::istream& is, char* buf, int bsize) {
     // A NUL inside the line is corruption. A line that starts with NUL counts
     // as empty, unless other characters stand behind the NUL: they would be
     // lost without a word.
-    if (n < g - 1 && g > 0 && (n > 0 || HoldsNonNul(buf, is.eof() ? g : g - 1))) {
+    if (n < g - 1 && (n > 0 || HoldsNonNul(buf, is.eof() ? g : g - 1))) {
       std::cerr << "ERROR CORRUPT SEQ: NULL BEFORE NEWLINE" << std::endl;
       return 0;
     }
@@ -253,18 +253,11 @@ void Sequence3Bit::GetSubSequence(Sequence3Bit& out, int start, int end) {
   if (start < 0) start = 0;
   if (end >= mBaseSize) end = mBaseSize - 1;
   if (end - start + 1 <= 0) return;
+  // One append per base; codes 5 and 6 (letter '?') are not copied.
   char one[2] = {0, 0};
   for (int i = start; i <= end; ++i) {
-    char l = (*this)[i];
-    switch (l) {
-      case 'A': case 'C': case 'G': case 'N': case 'T': case 'X':
-      case 'a': case 'c': case 'g': case 'n': case 't': case 'x':
-        one[0] = l;
-        out.ConcatenateCString(one);
-        break;
-      default:
-        break;
-    }
+    one[0] = (*this)[i];
+    if (one[0] != '?') out.ConcatenateCString(one);
   }
   char range[64];
   std::snprintf(range, sizeof range, "[%ld,%ld]", static_cast<long>(start),
