@@ -21,6 +21,8 @@
 #include "kmer/Mer.h"
 #include "kmer/Mer2SequenceLocationMap.h"
 #include "kmer/SearchResult.h"
+#include "kmer/ZarnEngine.h"
+#include "toolkit/FASTAFile.h"
 #include "toolkit/Sequence.h"
 
 namespace {
@@ -32,27 +34,14 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-struct Record {
-  std::string name;
-  std::string bases;
-};
-
-std::vector<Record> ReadFasta(const std::string& path) {
-  std::vector<Record> out;
-  std::ifstream in(path);
-  if (!in) {
-    std::cerr << path << ": cannot open" << std::endl;
+SequenceVector ReadFasta(const std::string& path) {
+  SequenceVector records;
+  FASTAFile reader;
+  if (!reader.Read(path, records)) {
+    std::cerr << path << ": cannot read" << std::endl;
     std::exit(1);
   }
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line[0] == '>') {
-      out.push_back(Record{line.substr(1, line.find_first_of(" \t") - 1), std::string()});
-    } else if (!out.empty()) {
-      out.back().bases += line;
-    }
-  }
-  return out;
+  return records;
 }
 
 std::string Generated(std::mt19937& rng, int records, int length) {
@@ -98,13 +87,19 @@ int main(int argc, char** argv) {
     sourceText = Generated(rng, 4, 1000000);
   } else {
     std::ifstream in(files[0], std::ios::binary);
+    if (!in) {
+      std::cerr << files[0] << ": cannot open" << std::endl;
+      return 1;
+    }
     std::stringstream buf;
     buf << in.rdbuf();
     sourceText = buf.str();
   }
 
-  // Indexing.
-  Index index;
+  // Indexing, into the engine's own index, so that the lookups below run
+  // through the engine's query walk.
+  ZarnEngine engine;
+  Index& index = engine.mMerLocations;
   Clock::time_point t = Clock::now();
   std::istringstream sourceIn(sourceText);
   SourceScanStatus status = index.Add(sourceIn);
@@ -118,18 +113,22 @@ int main(int argc, char** argv) {
               index.mLocationLists.size(), locations, basesIndexed / 1e6 / indexTime);
 
   // Queries.
-  std::vector<Record> queries;
+  SequenceVector queries;
   if (files.size() > 1) {
     queries = ReadFasta(files[1]);
   } else {
     std::string plain;
     if (!files.empty()) {
-      for (const Record& r : ReadFasta(files[0])) plain += r.bases;
+      for (const Sequence& r : ReadFasta(files[0])) plain.append(r.mBases.begin(), r.mBases.end());
     } else {
       std::istringstream again(sourceText);
       std::string line;
       while (std::getline(again, line))
         if (!line.empty() && line[0] != '>') plain += line;
+    }
+    if (plain.size() <= 1000) {
+      std::cerr << "the source is too short to sample reads of 1,000 bases from" << std::endl;
+      return 1;
     }
     const char* acgt = "ACGT";
     for (int i = 0; i < 2000; ++i) {
@@ -137,7 +136,9 @@ int main(int argc, char** argv) {
       for (char& c : read)
         if (rng() % 100 == 0) c = acgt[rng() & 3];
       if (i & 1) read = ReverseComplement(read);
-      queries.push_back(Record{"read" + std::to_string(i), read});
+      queries.emplace_back();
+      queries.back().mName = "read" + std::to_string(i);
+      queries.back().mBases.assign(read.begin(), read.end());
     }
   }
 
@@ -146,42 +147,12 @@ int main(int argc, char** argv) {
   HitChainer writer;
   writer.mMinScore = 100;
   std::ostringstream out;
-  for (const Record& r : queries) {
-    Sequence q;
-    q.mName = r.name;
-    q.mBases.assign(r.bases.begin(), r.bases.end());
+  for (Sequence& q : queries) {
     const int n = static_cast<int>(q.mBases.size());
     queryBases += n;
     SearchResultVec fwd, rev;
     t = Clock::now();
-    Mer m;
-    int idx = 0;
-    while (idx < n) {
-      m.ShiftInClean(q, idx);
-      if (idx >= n) break;
-      Mer rc = m;
-      rc.Reverse();
-      if (!m.isThinned(rc)) {
-        size_t before = fwd.size();
-        index.FindMerLocations(m, fwd);
-        for (size_t h = before; h < fwd.size(); ++h) {
-          fwd[h].setQueryStart(idx - k + 1);
-          fwd[h].setQueryEnd(idx);
-          fwd[h].setQueryName(q.mName);
-          fwd[h].setQuerySize(n);
-        }
-        before = rev.size();
-        index.FindMerLocations(rc, rev);
-        for (size_t h = before; h < rev.size(); ++h) {
-          const int e = n - (idx - k + 1) - 1;
-          rev[h].setQueryEnd(e);
-          rev[h].setQueryStart(e - k + 1);
-          rev[h].setQueryName(q.mName);
-          rev[h].setQuerySize(n);
-        }
-      }
-      ++idx;
-    }
+    engine.GetHits(q, fwd, rev);
     lookupTime += Seconds(t);
     hitCount += fwd.size() + rev.size();
 

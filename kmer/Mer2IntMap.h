@@ -56,7 +56,8 @@ void Mer2IntMap<F>::Add(Sequence& seq) {
       continue;
     }
     m.ShiftInBits((char)code);
-    if (run < k && ++run < k) continue;
+    if (run < k) ++run;
+    if (run < k) continue;
     // m is the clean window p-k+1 .. p.
     Mer rc = m;
     rc.Reverse();

@@ -1,6 +1,7 @@
 #ifndef KMER_MERREPEATMODEL_H
 #define KMER_MERREPEATMODEL_H
 
+#include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -169,7 +170,13 @@ ReadDistResult MerRepeatModel<F>::ReadDist(std::string fileName, int minCount) {
 template <class F>
 void MerRepeatModel<F>::WriteDist(std::ofstream& out, int minCount) {
   std::cout << "WriteDist mName = " << mName << '\n';
-  out << mName << '\t' << Mer::mMerSize << '\t' << Mer::mThinFactor << '\t' << Mer::mThinSlice
+  // ReadDist takes the name up to its first white space and the numbers from
+  // the digit runs after it: a name such as "run 3/out.dist" would read back
+  // with k = 3, so white space in the name is written as '_'.
+  std::string name = mName;
+  for (char& c : name)
+    if (std::isspace((unsigned char)c)) c = '_';
+  out << name << '\t' << Mer::mMerSize << '\t' << Mer::mThinFactor << '\t' << Mer::mThinSlice
       << '\t' << minCount << '\n';
   for (typename Mer2IntMap<F>::CountMap::const_iterator it = this->mCounts.begin();
        it != this->mCounts.end(); ++it) {

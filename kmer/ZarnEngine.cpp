@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <iostream>
 
@@ -71,11 +72,13 @@ bool ZarnEngine::AddSource(std::string fileName)
     bool failed = in.bad();
     in.close();
     if (status == SourceScanStatus::TooManyRecords) {
-        mError = "more than 524288 records: the index cannot number them";
+        mError = "more than " + std::to_string(BigSequenceLocation::MAXSOURCERECORDS) +
+                 " records: the index cannot number them";
         return false;
     }
     if (status == SourceScanStatus::RecordTooLong) {
-        mError = "a record longer than 2147483647 bases: its positions cannot be counted";
+        mError = "a record longer than " + std::to_string(INT_MAX) +
+                 " bases: its positions cannot be counted";
         return false;
     }
     if (failed || status != SourceScanStatus::Ok) {

@@ -63,7 +63,8 @@ public:
 
     // Indexes every k-mer of the source file (plain or gzip) that the
     // thinning rule selects. Returns false (mError set) when the file cannot
-    // be opened or read, or holds more records than the index can number.
+    // be opened or read, holds more records than the index can number, or a
+    // record longer than its int positions can count.
     bool AddSource(std::string fileName);
 
     // Appends the hits of the query's k-mers: forward hits to fwd, hits of

@@ -18,7 +18,6 @@
 #include "toolkit/ParseUtils.h"
 #include "toolkit/gzstream.h"
 
-#include <sys/stat.h>
 
 int OptMinScore = 500;
 int OptMerSize = 32;
@@ -137,14 +136,6 @@ static void Fail(const std::string& message, int status)
     exit(status);
 }
 
-// True when both names lead to one existing file.
-static bool SameFile(const std::string& a, const std::string& b)
-{
-    struct stat sa, sb;
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
 int main(int argc, char** argv)
 {
     std::cout << "ZARN" << std::endl;
@@ -178,6 +169,18 @@ int main(int argc, char** argv)
                   << OptThinnedSlice << std::endl;
     }
 
+    // The query and the output name are checked before the source is indexed,
+    // which may take long, and before the output file is touched, so a bad
+    // query never creates or empties the output file.
+    igzstream query;
+    std::string reason;
+    if (!OpenZarnInput(query, OptQueryName, reason))
+        Fail(OptQueryName + ": " + reason, 2);
+    // Truncating the output file must never destroy an input.
+    if (SameFile(OptOutName, OptSourceName) || SameFile(OptOutName, OptQueryName) ||
+        (!OptKMerFile.empty() && SameFile(OptOutName, OptKMerFile)))
+        Fail(OptOutName + ": the output file is also an input file", 2);
+
     long t;
     StartTiming(t);
     std::cout << "Adding " << OptSourceName << " to hash..." << std::endl;
@@ -189,16 +192,6 @@ int main(int argc, char** argv)
     if (engine.mPerformAlignments)
         std::cout << "Alignments not yet implemented (but almost there...)" << std::endl;
 
-    // The query is checked before the output file is touched, so a bad query
-    // never creates or empties the output file.
-    igzstream query;
-    std::string reason;
-    if (!OpenZarnInput(query, OptQueryName, reason))
-        Fail(OptQueryName + ": " + reason, 2);
-    // Truncating the output file must never destroy an input.
-    if (SameFile(OptOutName, OptSourceName) || SameFile(OptOutName, OptQueryName) ||
-        (!OptKMerFile.empty() && SameFile(OptOutName, OptKMerFile)))
-        Fail(OptOutName + ": the output file is also an input file", 2);
     std::ofstream out(OptOutName.c_str(), std::ios::out | std::ios::trunc);
     if (!out)
         Fail(OptOutName + ": cannot create: " + std::strerror(errno), 2);

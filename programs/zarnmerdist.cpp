@@ -16,6 +16,7 @@
 
 #include "kmer/Mer.h"
 #include "kmer/MerRepeatModel.h"
+#include "toolkit/MiscUtils.h"
 #include "toolkit/gzstream.h"
 
 static void Fail(int status, const std::string& message) {
@@ -56,6 +57,11 @@ int main(int argc, char** argv) {
     Fail(1, std::string("merlen must be between 1 and 32, got '") + argv[1] + "'");
   if (thinfactor < 1)
     Fail(1, std::string("thinfactor must be at least 1, got '") + argv[2] + "'");
+
+  // Writing the distribution over an input would destroy it: refuse before any work.
+  for (int i = 6; i < argc; ++i)
+    if (SameFile(outFile, argv[i]))
+      Fail(2, "output file '" + outFile + "' is also the input file '" + argv[i] + "'");
 
   Mer::setMerSize(merlen);
   Mer::mThinFactor = thinfactor;

@@ -9,15 +9,15 @@
 
 namespace {
 
-struct HitSpec {
+struct HitRow {
   unsigned long s, q;
   unsigned long len;
   const char* source;
 };
 
-SearchResultVec Hits(const std::vector<HitSpec>& specs) {
+SearchResultVec Hits(const std::vector<HitRow>& rows) {
   SearchResultVec v;
-  for (const HitSpec& h : specs) {
+  for (const HitRow& h : rows) {
     std::string name = h.source;
     v.add(name, name == "chrB" ? 700 : 5000, h.s, h.s + h.len - 1);
     v.back().setQueryStart(h.q);
@@ -66,7 +66,7 @@ TEST(HitChainerTest, InWindowIsStrictAtWidthAndLength) {
 TEST(HitChainerTest, ComputeChainsGroupsHitsAlongDiagonals) {
   const struct {
     const char* what;
-    std::vector<HitSpec> hits;
+    std::vector<HitRow> hits;
     std::vector<std::string> chains;
   } cases[] = {
       {"no hits", {}, {}},
@@ -135,17 +135,17 @@ TEST(HitChainerTest, ComputeChains0SearchesAllHitsAndMayReuseOne) {
   // anti-diagonal) from X's end, but X's start is near Y's end. The greedy
   // chainer only looks forward from X and leaves both alone; the exhaustive
   // one joins X again to the chain started at Y.
-  const std::vector<HitSpec> specs = {{0, 0, 1000, "chrA"}, {10, 10, 10, "chrA"}};
+  const std::vector<HitRow> rows = {{0, 0, 1000, "chrA"}, {10, 10, 10, "chrA"}};
   HitChainer chainer;
 
-  SearchResultVec hits = Hits(specs);
+  SearchResultVec hits = Hits(rows);
   std::vector<Chain> greedy;
   chainer.ComputeChains(hits, greedy);
   EXPECT_EQ(Describe(greedy), (std::vector<std::string>{
                                   "chrA 5000 0..999 read7 900 0..999 segs=0 bases=1000",
                                   "chrA 5000 10..19 read7 900 10..19 segs=0 bases=10"}));
 
-  hits = Hits(specs);
+  hits = Hits(rows);
   std::vector<Chain> exhaustive;
   chainer.ComputeChains0(hits, exhaustive);
   EXPECT_EQ(Describe(exhaustive), (std::vector<std::string>{
@@ -163,7 +163,7 @@ TEST(HitChainerTest, ComputeChains0SearchesAllHitsAndMayReuseOne) {
 
   // Equal source starts: the greedy chainer keeps the order of appending,
   // the exhaustive one orders them by query start.
-  const std::vector<HitSpec> ties = {{50, 900, 32, "chrA"}, {50, 50, 32, "chrA"}};
+  const std::vector<HitRow> ties = {{50, 900, 32, "chrA"}, {50, 50, 32, "chrA"}};
   hits = Hits(ties);
   greedy.clear();
   chainer.ComputeChains(hits, greedy);

@@ -368,4 +368,31 @@ TEST_F(MerRepeatModelTest, WriteDistAndReadBack) {
   std::remove(path.c_str());
 }
 
+TEST_F(MerRepeatModelTest, NameWithWhiteSpaceIsWrittenAsOneWord) {
+  // A blank before digits in the name would otherwise be read back as k.
+  Mer::setMerSize(5);
+  Mer::mThinFactor = 3;
+  Mer::mThinSlice = 2;
+  Model m;
+  m.mName = "run 3/out\t7.dist";
+  m.mCounts[Mer("CCCCA")] = 2;
+  const std::string path = TempPath("blank name.dist");
+  {
+    CaptureStream capture(std::cout);
+    m.WriteDist(path, 1);
+  }
+  EXPECT_EQ(ReadFile(path), "run_3/out_7.dist\t5\t3\t2\t1\nCCCCA\t2\n");
+
+  Reset();
+  Model back;
+  ReadDistResult r = back.ReadDist(path, 1);
+  ASSERT_TRUE(r.ok()) << r.Message();
+  EXPECT_EQ(Mer::mMerSize, 5);
+  EXPECT_EQ(Mer::mThinFactor, 3);
+  EXPECT_EQ(Mer::mThinSlice, 2);
+  EXPECT_EQ(back.mDistMinCount, 1);
+  EXPECT_EQ(Counts(back), (std::map<std::string, int>{{"CCCCA", 2}}));
+  std::remove(path.c_str());
+}
+
 }  // namespace

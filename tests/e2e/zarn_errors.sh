@@ -34,6 +34,10 @@ line 3        -K badline.txt src.fa qry.fa out.txt
 cutsrc.fa.gz  cutsrc.fa.gz qry.fa out.txt
 CASES
 
+# A missing query is found before the source is indexed.
+run_zarn -s 12 -T 0 -M 100 src.fa nosuch.fa out.txt
+grep -q '^Adding' run.stdout && fail "missing query: the source was indexed first"
+
 # An output file that cannot be created.
 run_zarn -s 12 -T 0 -M 100 src.fa qry.fa nodir/out.txt
 expect_status 2 "uncreatable output"

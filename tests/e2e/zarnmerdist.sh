@@ -152,6 +152,17 @@ rm -f out.dist
 run 4 1 0 1 out.dist nosuch.fa
 [ -e out.dist ] && fail "missing input: created out.dist"
 
+# --- Output file that is also an input: refused, the input left whole -----
+cp acgtt.fa same.fa
+ln -sf same.fa same-link.fa
+for args in "same.fa same.fa" "same-link.fa acgtt.fa same.fa"; do
+  # shellcheck disable=SC2086
+  run 4 1 0 1 $args
+  expect_status 2 "output is an input [$args]"
+  expect_stderr "is also the input file" "output is an input [$args]"
+  cmp -s acgtt.fa same.fa || fail "output is an input [$args]: same.fa changed"
+done
+
 # --- Output file that cannot be created -----------------------------------
 run 4 1 0 1 nodir/out.dist acgtt.fa
 expect_status 2 "uncreatable output"
