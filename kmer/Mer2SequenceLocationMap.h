@@ -251,6 +251,12 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
         status = SourceScanStatus::ReadFailed;
         break;
       }
+      // A header right after a header: this record has no sequence, and the
+      // line starts the next record (not read as this one's bases).
+      if (readbuf[0] == '>') {
+        col = 0;
+        continue;
+      }
       if (reader.Length() >= k) {
         m.set(readbuf);
         col = k;

@@ -108,8 +108,11 @@ TEST_F(IndexTest, ScannerFollowsItsRules) {
        {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2", "TACG 0:3"}, {"s"}, {7}},
       {"'>' in mid-line starts a record named by the whole line", ">s1\nACGTAC>s2 x\nGGGG\n",
        {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2", "GGGG 1:0"}, {"s1", "CGTAC>s2 x"}, {6, 4}},
-      {"empty record: the next header is its first sequence line", ">s1\n>s2 yG\nACGT\n",
-       {"AAAA 0:0", "AAAG 0:1", "AAGA 0:2", "AGAC 0:3", "GACG 0:4", "ACGT 0:5"}, {"s1"}, {9}},
+      // An empty record keeps its name and the size k; the next header still
+      // starts its own record rather than being read as sequence.
+      {"empty record", ">s1\n>s2 yG\nACGT\n", {"ACGT 1:0"}, {"s1", "s2 yG"}, {4, 4}},
+      {"empty records in a row", ">a\n>b\n>c\nCCCCA\n", {"CCCC 2:0", "CCCA 2:1"},
+       {"a", "b", "c"}, {4, 4, 5}},
       {"two records, sizes per record", ">a\nCCCCA\n>b\nGGGGT\nT\n",
        {"CCCC 0:0", "CCCA 0:1", "GGGG 1:0", "GGGT 1:1", "GGTT 1:2"}, {"a", "b"}, {5, 6}},
       {"a NUL byte ends the line's text", std::string(">s\nACGT\nAC\0GT\nA\n", 16),
