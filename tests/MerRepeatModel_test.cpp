@@ -324,10 +324,22 @@ TEST_F(MerRepeatModelTest, UnreadableFilesAreReported) {
   std::remove(cut.c_str());
 }
 
-TEST_F(MerRepeatModelTest, WriteDistAndReadBack) {
+// The settings of the write-and-read-back tests: a file written under them
+// must bring them back when read.
+void SetK5Thin3Slice2() {
   Mer::setMerSize(5);
   Mer::mThinFactor = 3;
   Mer::mThinSlice = 2;
+}
+
+void ExpectK5Thin3Slice2() {
+  EXPECT_EQ(Mer::mMerSize, 5);
+  EXPECT_EQ(Mer::mThinFactor, 3);
+  EXPECT_EQ(Mer::mThinSlice, 2);
+}
+
+TEST_F(MerRepeatModelTest, WriteDistAndReadBack) {
+  SetK5Thin3Slice2();
   Model m;
   m.mName = "out.dist";
   m.mCounts[Mer("AAAAA")] = 500;
@@ -350,9 +362,7 @@ TEST_F(MerRepeatModelTest, WriteDistAndReadBack) {
   Model back;
   ReadDistResult r = back.ReadDist(path, 1);
   ASSERT_TRUE(r.ok()) << r.Message();
-  EXPECT_EQ(Mer::mMerSize, 5);
-  EXPECT_EQ(Mer::mThinFactor, 3);
-  EXPECT_EQ(Mer::mThinSlice, 2);
+  ExpectK5Thin3Slice2();
   EXPECT_EQ(back.mDistMinCount, 2);
   EXPECT_EQ(back.mName, "out.dist");
   EXPECT_EQ(Counts(back), (std::map<std::string, int>{{"AAAAA", 500}, {"CCCCA", 2}}));
@@ -370,9 +380,7 @@ TEST_F(MerRepeatModelTest, WriteDistAndReadBack) {
 
 TEST_F(MerRepeatModelTest, NameWithWhiteSpaceIsWrittenAsOneWord) {
   // A blank before digits in the name would otherwise be read back as k.
-  Mer::setMerSize(5);
-  Mer::mThinFactor = 3;
-  Mer::mThinSlice = 2;
+  SetK5Thin3Slice2();
   Model m;
   m.mName = "run 3/out\t7.dist";
   m.mCounts[Mer("CCCCA")] = 2;
@@ -387,9 +395,7 @@ TEST_F(MerRepeatModelTest, NameWithWhiteSpaceIsWrittenAsOneWord) {
   Model back;
   ReadDistResult r = back.ReadDist(path, 1);
   ASSERT_TRUE(r.ok()) << r.Message();
-  EXPECT_EQ(Mer::mMerSize, 5);
-  EXPECT_EQ(Mer::mThinFactor, 3);
-  EXPECT_EQ(Mer::mThinSlice, 2);
+  ExpectK5Thin3Slice2();
   EXPECT_EQ(back.mDistMinCount, 1);
   EXPECT_EQ(Counts(back), (std::map<std::string, int>{{"CCCCA", 2}}));
   std::remove(path.c_str());
