@@ -1,0 +1,40 @@
+// The one line layer under every reader of FASTA, quality and distribution
+// text. It reads a line whole, whatever its length, and takes its end off: the
+// newline, and one carriage return directly before it or standing as the last
+// byte of the input, so that CR LF files read as their LF twins. A carriage
+// return anywhere else stays in the text. The readers apply their own rules
+// on top of it (header forms, trimming, what makes a record, the longest
+// header they keep).
+
+#ifndef TOOLKIT_LINEREADER_H
+#define TOOLKIT_LINEREADER_H
+
+#include <cstring>
+#include <istream>
+#include <string>
+
+// How one read of a line ended.
+enum class LineEnd {
+    Newline,     // the line ended at a newline
+    EndOfInput,  // the line ran to the end of input without a newline
+    None,        // nothing was left to read: no line
+    Failed       // the stream failed before its end (read error, damaged gzip
+                 // data, a stream given already failed); `line` holds what was
+                 // read before the failure, its end not taken off
+};
+
+// Reads the next line of `in` into `line` (its previous text is replaced).
+LineEnd ReadTextLine(std::istream& in, std::string& line);
+
+// True for Newline and EndOfInput: a line was read.
+inline bool GotLine(LineEnd e) { return e == LineEnd::Newline || e == LineEnd::EndOfInput; }
+
+// True when the text holds a NUL byte: damaged text, for every reader.
+inline bool HoldsNul(const std::string& text) {
+    return !text.empty() && std::memchr(text.data(), '\0', text.size()) != nullptr;
+}
+
+// True when a stream failed for another reason than reaching its end.
+inline bool StreamFailed(const std::istream& in) { return in.bad() || (in.fail() && !in.eof()); }
+
+#endif
