@@ -178,6 +178,13 @@ bool ZarnEngine::Compare(std::istream& in, std::ostream& out)
         writer.WriteLVHeader(out);
     else
         writer.WriteTabbedHeader(out);
+    // The output is tested after the header and after each record's lines, so
+    // a full disk or a closed pipe stops the run at once instead of after the
+    // whole query file.
+    if (!out) {
+        mError = "write error";
+        return false;
+    }
 
     for (;;) {
         Sequence s;
@@ -199,6 +206,10 @@ bool ZarnEngine::Compare(std::istream& in, std::ostream& out)
             if (mPerformAlignments == 0) {
                 writer.WriteTabbed(out, s, fwdChains, false);
                 writer.WriteTabbed(out, s, revChains, true);
+                if (!out) {
+                    mError = "write error";
+                    return false;
+                }
             }
         }
         if (in.eof())
@@ -207,5 +218,9 @@ bool ZarnEngine::Compare(std::istream& in, std::ostream& out)
 
     if (mTabbedOutput == 0)
         writer.WriteLVFooter(out);
+    if (!out) {
+        mError = "write error";
+        return false;
+    }
     return true;
 }

@@ -10,7 +10,8 @@
 // Failures: SetupRepeatModel, AddSource and the stream form of Compare return
 // false when their input cannot be used, and leave in mError the reason as one
 // line of text (without the file name, which the caller adds). The engine
-// itself writes no error message.
+// itself writes no error message. Running out of memory throws std::bad_alloc
+// out of SetupRepeatModel, AddSource and Compare; the caller reports it.
 
 #ifndef KMER_ZARNENGINE_H
 #define KMER_ZARNENGINE_H
@@ -79,6 +80,10 @@ public:
     // of at least mMinQueryLength bases and writes their chains to out.
     // Returns false (mError set) at a line holding a NUL byte or a failed
     // read of the query input; chain lines already written stay written.
+    // Also returns false (mError "write error", out failed) when out fails:
+    // it is tested after the header and after each record's chain lines, and
+    // no further record is read. std::bad_alloc passes to the caller; a
+    // record's chains are all computed before its first line is written.
     bool Compare(std::istream& in, std::ostream& out);
 };
 

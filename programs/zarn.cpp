@@ -2,13 +2,15 @@
 // writing the chains of shared k-mers along diagonals to a chain file.
 //
 // Exit status: 0 after a run, 1 on a bad command line or an unusable -s / -F
-// value, 2 when a file cannot be opened, created or read.
+// value, 2 when a file cannot be opened, created, read or written, or when
+// memory runs out.
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "kmer/Mer.h"
@@ -136,6 +138,15 @@ static void Fail(const std::string& message, int status)
     exit(status);
 }
 
+// Memory ran out while doing task on the file name: one line on standard
+// error, exit status 2. Builds no string of its own, as memory is short.
+static void OutOfMemory(const char* task, const std::string& name)
+{
+    std::cout << std::endl;
+    std::cerr << "zarn: out of memory while " << task << " " << name << std::endl;
+    exit(2);
+}
+
 int main(int argc, char** argv)
 {
     std::cout << "ZARN" << std::endl;
@@ -149,7 +160,13 @@ int main(int argc, char** argv)
 
     if (!OptKMerFile.empty()) {
         std::cout << "Reading repeat model " << OptKMerFile << " ..." << std::flush;
-        if (!engine.SetupRepeatModel(OptKMerFile, OptMaxKMerCount)) {
+        bool modelRead = false;
+        try {
+            modelRead = engine.SetupRepeatModel(OptKMerFile, OptMaxKMerCount);
+        } catch (const std::bad_alloc&) {
+            OutOfMemory("reading the repeat model", OptKMerFile);
+        }
+        if (!modelRead) {
             std::cout << std::endl;
             Fail(OptKMerFile + ": " + engine.mError, 2);
         }
@@ -184,7 +201,13 @@ int main(int argc, char** argv)
     long t;
     StartTiming(t);
     std::cout << "Adding " << OptSourceName << " to hash..." << std::endl;
-    if (!engine.AddSource(OptSourceName))
+    bool indexed = false;
+    try {
+        indexed = engine.AddSource(OptSourceName);
+    } catch (const std::bad_alloc&) {
+        OutOfMemory("indexing", OptSourceName);
+    }
+    if (!indexed)
         Fail(OptSourceName + ": " + engine.mError, 2);
     std::cout << EndTiming(t) << " seconds. Hash size="
               << static_cast<unsigned long>(engine.mMerLocations.mLocationLists.size()) << std::endl;
@@ -200,10 +223,19 @@ int main(int argc, char** argv)
 
     StartTiming(t);
     std::cout << "Comparing query " << OptQueryName << "..." << std::flush;
-    bool compared = engine.Compare(query, out);
+    bool compared = false;
+    try {
+        compared = engine.Compare(query, out);
+    } catch (const std::bad_alloc&) {
+        out.close();  // the chain lines written so far stay in the file
+        OutOfMemory("comparing", OptQueryName);
+    }
     if (!compared) {
+        const bool writeFailed = out.fail();
         out.close();
         std::cout << std::endl;
+        if (writeFailed)
+            Fail(OptOutName + ": write error", 2);
         Fail(OptQueryName + ": " + engine.mError, 2);
     }
     std::cout << "done." << std::endl;

@@ -2,7 +2,8 @@
 // writes the k-mers seen at least minCount times to a distribution file.
 //
 // Exit status: 0 after a complete run, 1 on a bad command line, 2 when an input
-// file cannot be read or the output file cannot be written.
+// file cannot be read, the output file cannot be written, or memory runs out;
+// on status 2 no distribution file is left behind.
 
 #include <sys/stat.h>
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "kmer/Mer.h"
@@ -33,6 +35,14 @@ static int NumericArgument(const char* name, const char* text) {
   if (errno == ERANGE || v > INT_MAX || v < INT_MIN)
     Fail(1, std::string(name) + " is out of range, got '" + text + "'");
   return (int)v;
+}
+
+// Memory ran out while doing task on the file name: one line on standard
+// error, exit status 2. Builds no string of its own, as memory is short.
+static void OutOfMemory(const char* task, const std::string& name) {
+  std::cout << std::endl;
+  std::cerr << "zarnmerdist: out of memory while " << task << " " << name << std::endl;
+  exit(2);
 }
 
 // Removes a cut-short output file; only a regular file, never a device or
@@ -75,7 +85,12 @@ int main(int argc, char** argv) {
     std::cout << "Add " << name << '\n';
     in.open(name.c_str(), std::ios::in);
     if (!in.good()) Fail(2, "cannot open input file '" + name + "'");
-    model.Add(in);
+    try {
+      model.Add(in);
+    } catch (const std::bad_alloc&) {
+      // The output file is not opened yet: nothing to remove.
+      OutOfMemory("counting", name);
+    }
     // A clean end of input has eof set and bad clear (see gzstream.h).
     const bool readFailed = in.bad() || !in.eof();
     in.close();
@@ -93,11 +108,19 @@ int main(int argc, char** argv) {
     std::cout << '\n';
     Fail(2, "cannot create output file '" + outFile + "'");
   }
-  model.WriteDist(out, minCount);
+  // A cut-short distribution file would read as a valid one: it is removed
+  // after any failure.
+  try {
+    model.WriteDist(out, minCount);
+  } catch (const std::bad_alloc&) {
+    out.close();
+    RemoveIfRegular(outFile);
+    OutOfMemory("writing", outFile);
+  }
   if (out.fail()) {
-    RemoveIfRegular(outFile);  // a cut-short distribution file would read as a valid one
+    RemoveIfRegular(outFile);
     std::cout << '\n';
-    Fail(2, "error writing output file '" + outFile + "'");
+    Fail(2, "write error in output file '" + outFile + "'");
   }
   std::cout << "done." << std::endl;
   exit(0);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <utility>
 #include <vector>
@@ -180,6 +182,78 @@ TEST(ZarnEngineTest, StreamCompareStopsAtNulLine)
     EXPECT_NE(engine.mError.find("NUL"), std::string::npos);
     // q1's chain was written; nothing after the NUL line was compared.
     EXPECT_EQ(out.str(), "#:lav\nsrc\t40\tq1\t40\t40\t1\t40\t1\t40\t9\t288\t+\n");
+}
+
+namespace {
+
+// An output that takes the first mCapacity characters, then fails every write.
+class FailingSink : public std::streambuf {
+public:
+    explicit FailingSink(std::size_t capacity) : mCapacity(capacity) {}
+    std::string mTaken;
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (traits_type::eq_int_type(c, traits_type::eof()))
+            return traits_type::not_eof(c);
+        if (mTaken.size() >= mCapacity)
+            return traits_type::eof();
+        mTaken.push_back(traits_type::to_char_type(c));
+        return c;
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override
+    {
+        std::streamsize room = static_cast<std::streamsize>(mCapacity - mTaken.size());
+        std::streamsize take = n < room ? n : room;
+        mTaken.append(s, static_cast<std::size_t>(take));
+        return take;
+    }
+
+private:
+    std::size_t mCapacity;
+};
+
+}  // namespace
+
+TEST(ZarnEngineTest, StreamCompareStopsAtFirstFailedWrite)
+{
+    SetMers(32, 1, 0);
+    const std::string s = kSource40;
+    const std::string queries = ">q1\n" + s + "\n>q2\n" + s + "\n>q3\n" + s + "\n";
+    const std::string head = "#:lav\n";
+    auto line = [](const char* q) {
+        return std::string("src\t40\t") + q + "\t40\t40\t1\t40\t1\t40\t9\t288\t+\n";
+    };
+    const std::string all = head + line("q1") + line("q2") + line("q3") + "#:eof\n";
+    struct Case {
+        const char* name;
+        std::size_t capacity;
+        bool ok;
+        // The query input left unread: the reader has taken the header line
+        // of the record after the last one compared.
+        std::string unread;
+    } cases[] = {
+        {"header fails", 0, false, queries},
+        {"first record's line fails", head.size() + 5, false, s + "\n>q3\n" + s + "\n"},
+        {"second record's line fails", head.size() + line("q1").size() + 5, false, s + "\n"},
+        {"footer fails", all.size() - 1, false, ""},
+        {"all written", all.size(), true, ""},
+    };
+    for (const Case& c : cases) {
+        ZarnEngine engine;
+        engine.mMinScore = 100;
+        Index(engine, ">src\n" + s + "\n");
+        std::istringstream in(queries);
+        FailingSink sink(c.capacity);
+        std::ostream out(&sink);
+        EXPECT_EQ(engine.Compare(in, out), c.ok) << c.name;
+        EXPECT_EQ(engine.mError, c.ok ? "" : "write error") << c.name;
+        EXPECT_EQ(sink.mTaken, all.substr(0, c.capacity)) << c.name;
+        in.clear();
+        std::string unread((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(unread, c.unread) << c.name;
+    }
 }
 
 TEST(ZarnEngineTest, DebugDumpOfOneRecord)

@@ -1,0 +1,112 @@
+# Running out of memory and failed writes, in both programs: one line on
+# standard error naming what ran out or the file that could not be written,
+# exit status 2. zarn keeps the chain lines written before; zarnmerdist leaves
+# no distribution file behind.
+source "$3/common.sh" "$@"
+need_binary zarn "$ZARN"
+need_binary zarnmerdist "$MERDIST"
+
+# run PROGRAM ARGS...: sets rc, leaves run.stdout and run.stderr.
+run() {
+  "$@" > run.stdout 2> run.stderr
+  rc=$?
+}
+
+# random_bases COUNT [WIDTH]: COUNT random bases, WIDTH (60) to a line.
+ACGT256=$(printf 'ACGT%.0s' $(seq 64))
+random_bases() {
+  head -c "$1" /dev/urandom | tr '\000-\377' "$ACGT256" | fold -w "${2:-60}"
+  echo
+}
+
+# A small source and query that give one chain line per copy of the query.
+random_bases 3000 > uniq.seq
+{ echo '>s1'; cat uniq.seq; } > src.fa
+{ echo '>q1'; cat uniq.seq; } > qry.fa
+
+# --- Write errors ---------------------------------------------------------
+
+if [ -c /dev/full ]; then
+  # With -D every compared record dumps its positions: none may appear, as
+  # the failed write of the first line stops the run before any record.
+  run "$ZARN" -D -T 0 -M 100 src.fa qry.fa /dev/full
+  expect_status 2 "zarn to /dev/full"
+  expect_stderr "zarn: /dev/full: write error" "zarn to /dev/full"
+  grep -q '^qIdx=' run.stdout && fail "zarn to /dev/full: records compared after the write failed"
+  grep -q 'done\.$' run.stdout && fail "zarn to /dev/full: reported done"
+
+  run "$MERDIST" 32 1 0 1 /dev/full qry.fa
+  expect_status 2 "zarnmerdist to /dev/full"
+  expect_stderr "write error in output file '/dev/full'" "zarnmerdist to /dev/full"
+  grep -q 'done\.' run.stdout && fail "zarnmerdist to /dev/full: reported done"
+  [ -c /dev/full ] || fail "zarnmerdist to /dev/full: /dev/full is gone"
+fi
+
+# --- Out of memory --------------------------------------------------------
+
+# AddressSanitizer reserves terabytes of address space at start-up, so a
+# sanitizer build cannot run under an address-space limit at all.
+if grep -q __asan_init "$ZARN" "$MERDIST"; then
+  echo "out-of-memory cases skipped: built with AddressSanitizer"
+  finish
+fi
+
+LIMIT_KB=20000  # address space; the small runs below need about half of it
+
+# limited PROGRAM ARGS...: run under the limit.
+limited() {
+  ( ulimit -v "$LIMIT_KB" && exec "$@" ) > run.stdout 2> run.stderr
+  rc=$?
+}
+
+# The limit leaves room for small inputs: any failure below comes from the size.
+limited "$ZARN" -T 0 -M 100 src.fa qry.fa small.out
+expect_status 0 "small zarn run under the limit"
+limited "$MERDIST" 32 1 0 1 small.dist qry.fa
+expect_status 0 "small zarnmerdist run under the limit"
+
+# big.fa: 2 Mbp of distinct k-mers, far beyond the limit as index or counts.
+{ echo '>big'; random_bases 2000000; } > big.fa
+# big.dist: a million distinct 16-mers as a repeat model.
+{ printf 'big.dist\t16\t1\t0\t1\n'; random_bases 16000000 16 | sed 's/$/\t3/'; } > big.dist
+# A poly-A source record and a poly-A query record: every query position hits
+# every source position, far more hits than fit. Compared records before it
+# keep their chain lines.
+polya() { head -c "$1" /dev/zero | tr '\0' A | fold -w 60; echo; }
+{ cat src.fa; echo '>s2'; polya 50000; } > rep.fa
+{ cat qry.fa; echo '>q2'; polya 20000; echo '>q3'; cat uniq.seq; } > repq.fa
+
+# Each line: the message, then the program and its arguments. The output file
+# is out.txt for zarn and out.dist for zarnmerdist.
+while read -r message prog args; do
+  printf 'keep\n' > out.txt
+  rm -f out.dist
+  bin=$ZARN
+  [ "$prog" = zarnmerdist ] && bin=$MERDIST
+  # shellcheck disable=SC2086
+  limited "$bin" $args
+  expect_status 2 "[$prog $args]"
+  expect_stderr "$prog: out of memory while ${message//_/ }" "[$prog $args]"
+  [ -e out.dist ] && fail "[$prog $args]: left a distribution file behind"
+  case "$message" in
+    comparing*) ;;
+    *) [ "$(cat out.txt)" = keep ] || fail "[$prog $args]: output file changed" ;;
+  esac
+done <<'CASES'
+counting_big.fa                      zarnmerdist 32 1 0 1 out.dist big.fa
+counting_big.fa                      zarnmerdist 32 1 0 1 out.dist qry.fa big.fa
+indexing_big.fa                      zarn -T 0 big.fa qry.fa out.txt
+reading_the_repeat_model_big.dist    zarn -K big.dist src.fa qry.fa out.txt
+comparing_repq.fa                    zarn -T 0 -M 100 rep.fa repq.fa out.txt
+CASES
+
+# The chain file holds what was written before the failing record: q1's
+# chains, exactly as a run on q1 alone writes them.
+"$ZARN" -T 0 -M 100 rep.fa qry.fa want.txt > /dev/null
+tail -n +2 want.txt > want.lines
+tail -n +2 out.txt > got.lines
+cmp -s want.lines got.lines || fail "comparing repq.fa: chain lines before the failing record differ"
+[ "$(wc -l < got.lines)" -ge 2 ] || fail "comparing repq.fa: no chain line kept"
+
+rm -f big.fa big.dist
+finish
