@@ -31,9 +31,9 @@ void SplitHeader(const std::string& text, int from, std::string& name, std::stri
         description = text.substr(static_cast<size_t>(next));
 }
 
-// Longest header line kept by the readers that read their lines through the
-// shared 300,000-byte line buffer before (GetNextSequence with two arguments,
-// Read0, ReadQual0, ReadQualX); the rest of a longer header is dropped.
+// Longest header line kept by GetNextSequence with two arguments, Read0,
+// ReadQual0 and ReadQualX: GetLine's limit of 299,999 characters. The rest of
+// a longer header is dropped.
 const size_t kLongestReadbufHeader = sizeof readbuf - 1;
 
 // Longest header line kept by Read, Append and ReadQual.
@@ -263,7 +263,7 @@ int FASTAFile::GetNextSequence(std::istream& in, char* buf, int size, Sequence& 
             // without name.
             r.mName.clear();
             r.mDescription.clear();
-            buf[0] = '\0';
+            buf[0] = '\0';  // no header waits: the first-call mark is used up
             AppendDataLine(r.mBases, line);
             if (end != LineEnd::Newline)
                 return 1;
