@@ -4,6 +4,8 @@
 
 #include <climits>
 #include <sstream>
+#include <string>
+#include <vector>
 
 TEST(NumberToText, FormatsLikeTheCLibrary) {
     EXPECT_EQ(itoa(-42), "-42");
@@ -99,6 +101,32 @@ TEST(GetLine, NulByteEndsTheText) {
     EXPECT_EQ(line, "ab");
     EXPECT_TRUE(GetLine(in, line));
     EXPECT_EQ(line, "next");
+}
+
+TEST(GetLine, CarriageReturnEndingALineGoesWithIt) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string input;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"ab\r\ncd\r\n", {"ab", "cd"}},
+        {"ab\r\ncd\r", {"ab", "cd"}},              // CR as the input's last byte
+        {"a\rb\r\r\n\r\n", {"a\rb\r", ""}},      // only the one before the newline
+        {"a\r\0\r\n"s, {"a\r"}},                   // the text ends at the NUL
+    };
+    for (const Case& c : cases) {
+        std::istringstream in(c.input);
+        std::vector<std::string> got;
+        std::string line;
+        while (GetLine(in, line))
+            got.push_back(line);
+        EXPECT_EQ(got, c.lines) << testing::PrintToString(c.input);
+    }
+    // The longest line keeps its contract with a CR LF end.
+    std::istringstream in(std::string(299998, 'a') + "\r\nnext\n");
+    std::string line;
+    EXPECT_TRUE(GetLine(in, line));
+    EXPECT_EQ(line.size(), 299998u);
 }
 
 TEST(GetLine, FailedStreamGivesEmptyTextNotThePreviousLine) {

@@ -176,7 +176,9 @@ TEST(FASTAFileFourArg, NulByteRule) {
         {"NUL inside a data line stops", ">q\nTT\nAC\0GT\nCC\n"s, 0, "TT"},
         // damaged text: the characters behind the NUL would be lost unseen
         {"NUL as first byte stops too", ">q\nTT\n\0GT\nAC\n"s, 0, "TT"},
-        {"NUL ending the last line loses nothing", ">q\nTT\nAC\0"s, 1, "TTAC"},
+        {"NUL ending the last line stops", ">q\nTT\nAC\0"s, 0, "TT"},
+        {"NUL in the first header line stops", ">q\0x\nAC\n"s, 0, ""},
+        {"NUL in a first line without newline stops", ">q\0"s, 0, ""},
         {"NUL inside the next header stops", ">q\nTT\n>r\0x\nAC\n"s, 0, "TT"},
         {"NUL in a long line read in pieces", ">q\nTT\n"s + std::string(50, 'A') + "\0GT\n"s, 0,
          "TT"},
@@ -268,23 +270,103 @@ TEST(FASTAFileRead, SplitHeaderForms) {
     }
 }
 
-TEST(FASTAFileRead, TrailingWhiteSpaceAndCarriageReturns) {
+TEST(FASTAFileRead, TrailingWhiteSpace) {
     // Read removes one trailing white-space character, the record-at-a-time
-    // readers all of it; carriage returns are ordinary characters.
-    const std::string text = ">s1 d\r\nAC\r\nACGT  \n";
+    // readers all of it.
+    const std::string text = ">s1 d\nAC \t\nACGT  \n";
     FASTAFile f;
     std::istringstream in(text);
     SequenceVector v;
     ASSERT_EQ(f.Read(in, v), 1);
-    ASSERT_EQ(v.size(), 1u);
-    EXPECT_EQ(v[0].mName, "s1");
-    EXPECT_EQ(v[0].mDescription, "d\r");
-    EXPECT_EQ(Str(v[0]), "AC\rACGT ");
-
+    EXPECT_EQ(Str(v[0]), "AC ACGT ");
     std::istringstream in4(text);
-    EXPECT_EQ(Str(ReadAllFour(in4, 5000)[0]), "AC\rACGT");
+    EXPECT_EQ(Str(ReadAllFour(in4, 5000)[0]), "ACACGT");
     std::istringstream in2(text);
-    EXPECT_EQ(Str(ReadAllTwo(in2)[0]), "AC\rACGT");
+    EXPECT_EQ(Str(ReadAllTwo(in2)[0]), "ACACGT");
+}
+
+// Every reader, as one text: each record's name, description and contents.
+std::string ReadAs(const std::string& reader, const std::string& text, const std::string& path) {
+    FASTAFile f;
+    std::ostringstream out;
+    auto put = [&out](const std::string& name, const std::string& desc, const std::string& items) {
+        out << '[' << name << '|' << desc << '|' << items << ']';
+    };
+    std::istringstream in(text);
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << text;
+    }
+    if (reader == "four") {
+        for (const Sequence& s : ReadAllFour(in, 5000))
+            put(s.mName, s.mDescription, Str(s));
+    } else if (reader == "two") {
+        for (const Sequence& s : ReadAllTwo(in))
+            put(s.mName, s.mDescription, Str(s));
+    } else if (reader == "Read" || reader == "Read0") {
+        SequenceVector v;
+        out << (reader == "Read" ? f.Read(in, v) : f.Read0(path, v));
+        for (const Sequence& s : v)
+            put(s.mName, s.mDescription, Str(s));
+    } else {
+        SequenceQualityVector q;
+        out << (reader == "ReadQual" ? f.ReadQual(in, q)
+                : reader == "ReadQual0" ? f.ReadQual0(path, q) : f.ReadQualX(in, q));
+        for (const SequenceQuality& r : q) {
+            std::string values;
+            for (int x : r.mQuality)
+                values += std::to_string(x) + ",";
+            put(r.mName, r.mDescription, values);
+        }
+    }
+    return out.str();
+}
+
+TEST_F(FASTAFileTest, CarriageReturnsEndingALineGoWithTheNewline) {
+    // A CR LF text reads as its LF twin in every reader; a CR inside a line
+    // stays an ordinary character.
+    const std::string lf = ">s1 d\nAC \nGT\n>s2\n\nTT";
+    const std::string qlf = ">q1 d\n30 20\n>q2 x\n10\n";
+    auto crlf = [](const std::string& t) {
+        std::string out;
+        for (char c : t)
+            out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        return out;
+    };
+    for (const char* reader : {"four", "two", "Read", "Read0"}) {
+        SCOPED_TRACE(reader);
+        const std::string want = ReadAs(reader, lf, Path("lf.fa"));
+        EXPECT_EQ(ReadAs(reader, crlf(lf), Path("crlf.fa")), want);
+        EXPECT_EQ(ReadAs(reader, crlf(lf) + "\r", Path("crlf.fa")), want); // CR last byte
+    }
+    for (const char* reader : {"ReadQual", "ReadQual0", "ReadQualX"}) {
+        SCOPED_TRACE(reader);
+        EXPECT_EQ(ReadAs(reader, crlf(qlf), Path("crlf.q")), ReadAs(reader, qlf, Path("lf.q")));
+    }
+    const std::string inner = ">s1 a\rb\r\nA\rC\r\n";
+    EXPECT_EQ(ReadAs("Read", inner, Path("cr.fa")), "1[s1|a\rb|A\rC]");
+    EXPECT_EQ(ReadAs("four", inner, Path("cr.fa")), "[s1|a\rb|A\rC]");
+    EXPECT_EQ(ReadAs("two", inner, Path("cr.fa")), "[s1 a\rb||A\rC]");
+}
+
+TEST(FASTAFileRecordReaders, TextBeforeTheFirstHeaderIsANamelessRecord) {
+    struct Case {
+        const char* label;
+        std::string text, four, two;
+    } cases[] = {
+        {"two lines, no header", "ACGTACGTAA\nCCGGTTAACC\n", "[||ACGTACGTAACCGGTTAACC]",
+         "[||ACGTACGTAACCGGTTAACC]"},
+        {"lines then records", "AC \nGT\n>r1 d\nTT\n>r2\nGG",
+         "[||ACGT][r1|d|TT][r2||GG]", "[||ACGT][r1 d||TT][r2||GG]"},
+        {"one line without newline", "ACG", "[||ACG]", "[||ACG]"},
+        {"empty first line", "\n>r1\nTT\n", "[||][r1||TT]", "[||][r1||TT]"},
+        {"header first, as before", ">r1\nTT\n", "[r1||TT]", "[r1||TT]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(ReadAs("four", c.text, "/dev/null"), c.four);
+        EXPECT_EQ(ReadAs("two", c.text, "/dev/null"), c.two);
+    }
 }
 
 TEST(FASTAFileRead, ManyRecordsAndEmptyInput) {
@@ -492,34 +574,41 @@ TEST_F(FASTAFileTest, OverlongHeaderKeepsItsRecordTogether) {
     EXPECT_EQ(Str(v[1]), "GG");
 }
 
-TEST_F(FASTAFileTest, NulEndsTheTextOfALongLine) {
-    // The characters after a NUL byte are not stored, also when the line goes
-    // on far beyond a reader's line buffer, with the NUL in its first piece or
-    // in a later one.
+TEST_F(FASTAFileTest, NulByteIsDamagedText) {
+    // A NUL byte anywhere in a line, also far beyond a line buffer's length or
+    // in a header, ends the reading with failure: the records before it stay,
+    // nothing of the line is kept, and stream readers mark the stream bad.
     using namespace std::string_literals;
-    for (const std::string& before : {"AC"s, std::string(300500, 'A')}) {
-        SCOPED_TRACE(before.size());
-        const std::string text = ">s1\n" + before + "\0"s + std::string(400000, 'G') + "\n>s2\nTT\n";
-        auto check = [&before](const std::vector<Sequence>& recs) {
-            ASSERT_EQ(recs.size(), 2u);
-            EXPECT_TRUE(Str(recs[0]) == before);
-            EXPECT_EQ(Str(recs[1]), "TT");
-        };
-        std::string p = WriteFile("nul.fa", text);
+    const std::string longA(300500, 'A');
+    const struct {
+        const char* label;
+        std::string text;
+        size_t records;  // kept by the whole-input readers
+    } cases[] = {
+        {"short data line", ">s1\nAC\0GG\n>s2\nTT\n"s, 1},
+        {"long data line", ">s1\n"s + longA + "\0"s + std::string(400000, 'G') + "\n>s2\nTT\n", 1},
+        {"NUL as the last byte", ">s1\nAC\n>s2\nTT\0"s, 2},
+        {"second header", ">s1\nAC\n>s\0\nTT\n"s, 1},
+        {"first header", ">s\0"s + "1\nAC\n", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::string p = WriteFile("nul.fa", c.text);
         FASTAFile f;
         SequenceVector v;
-        std::istringstream in(text);
-        ASSERT_EQ(f.Read(in, v), 1);
-        check(v);
-        ASSERT_EQ(f.Read0(p, v), 1);
-        check(v);
-        // The two-argument reader keeps the text before the NUL and marks the
-        // stream bad, so its caller does not take the record for complete.
-        std::istringstream in2(text);
-        std::vector<Sequence> two = ReadAllTwo(in2);
-        ASSERT_EQ(two.size(), 1u);
-        EXPECT_TRUE(Str(two[0]) == before);
+        std::istringstream in(c.text);
+        EXPECT_EQ(f.Read(in, v), 0);
+        EXPECT_EQ(v.size(), c.records);
+        EXPECT_TRUE(in.bad());
+        EXPECT_EQ(f.Read0(p, v), 0);
+        EXPECT_EQ(v.size(), c.records);
+        std::istringstream in2(c.text);
+        ReadAllTwo(in2);
         EXPECT_TRUE(in2.bad());
+        std::istringstream in4(c.text);
+        std::vector<int> results;
+        ReadAllFour(in4, 5000, &results);
+        EXPECT_EQ(results.back(), 0);
     }
 }
 
@@ -556,15 +645,15 @@ TEST_F(FASTAFileTest, FailedStreamEndsEveryReader) {
          [](igzstream& in) {
              FASTAFile f;
              SequenceVector v;
-             f.Read(in, v);
+             EXPECT_EQ(f.Read(in, v), 0);
              return v.size();
          }},
         {"ReadQual, then ReadQualX",
          [](igzstream& in) {
              FASTAFile f;
              SequenceQualityVector q;
-             f.ReadQual(in, q);
-             EXPECT_EQ(f.ReadQualX(in, q), 1);
+             EXPECT_EQ(f.ReadQual(in, q), 0);
+             EXPECT_EQ(f.ReadQualX(in, q), 0);
              return q.size();
          }},
     };

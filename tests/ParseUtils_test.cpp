@@ -408,18 +408,39 @@ TEST(ParseUtilsLines, GetNextLineContainingEndsAtEndOfInputOrFailure) {
     EXPECT_FALSE(GetNextLineContaining(in2, keys, line, which));
     EXPECT_EQ(which, 0);
 
+    // Lines are read whole: a key far behind a long line's start is found.
+    std::istringstream keyFarIn(std::string(300000, 'a') + "key\nnext\n");
+    EXPECT_TRUE(GetNextLineContaining(keyFarIn, "key", line));
+    EXPECT_EQ(line.size(), 300003u);
     // A stream that fails without reaching end of file ends the loop.
-    std::istringstream longLine(std::string(300000, 'a') + "\nkey\n");
-    EXPECT_FALSE(GetNextLineContaining(longLine, "key", line));
-    EXPECT_EQ(line.size(), 299999u);
-    // A key inside the delivered part still counts; the stream stays failed.
-    std::istringstream keyInLong("key" + std::string(300000, 'a') + "\n");
-    EXPECT_TRUE(GetNextLineContaining(keyInLong, "key", line));
-    EXPECT_TRUE(keyInLong.fail());
     std::ifstream missing("/nonexistent/dir/file.txt");
     EXPECT_FALSE(GetNextLineContaining(missing, "key", line));
     EXPECT_FALSE(GetNextLineContaining(missing, "a", "b", line));
     EXPECT_FALSE(GetNextLineContaining(missing, keys, line, which));
+}
+
+TEST(ParseUtilsLines, LineSearchLineEndsAndDamagedText) {
+    using namespace std::string_literals;
+    struct Case {
+        const char* label;
+        std::string input;
+        bool found, bad;
+        std::string line;
+    } cases[] = {
+        {"CR LF line end goes", "a\r\nkey\r\nz\r\n", true, false, "key"},
+        {"CR as the last byte goes", "a\nkey\r", true, false, "key"},
+        {"CR inside a line stays", "a\rkey b\n", true, false, "a\rkey b"},
+        {"NUL before the key is damage", "a\0key\n"s, false, true, "a\0key"s},
+        {"NUL in a later line ends the search", "a\nb\0\nkey\n"s, false, true, "b\0"s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::istringstream in(c.input);
+        std::string line;
+        EXPECT_EQ(GetNextLineContaining(in, "key", line), c.found);
+        EXPECT_EQ(in.bad(), c.bad);
+        EXPECT_EQ(line, c.line);
+    }
 }
 
 TEST(ParseUtilsLines, FindTokenPlusWS) {

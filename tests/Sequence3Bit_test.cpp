@@ -351,7 +351,8 @@ TEST(Sequence3BitRead, PlainReaderKeepsInnerCharacters) {
     std::string line, bases;
   } cases[] = {
       {"AC GT", "ACAGT"},
-      {"ACGT\r", "ACGT?"},
+      {"ACGT\r", "ACGT"},  // the CR of a CR LF line end is no base
+      {"AC\rGT\r", "AC?GT"},
       {"acgt*-?x", "ACGT??NX"},
   };
   for (const Case& c : cases) {
@@ -409,11 +410,9 @@ TEST(Sequence3BitRead, LineOfBlanksEmptiesWithoutReadingBeforeTheBuffer) {
             "bsize=3\nBuffer= \nConsuming white space: 20 sEnd=0\n");
 }
 
-TEST(Sequence3BitRead, PlainReaderRejectsANulInsideALine) {
-  // A NUL after other characters, or one first on the line with characters
-  // behind it (they would otherwise be lost without a word), is corruption;
-  // a line of nothing but NULs counts as empty, and a NUL that ends the
-  // input's last line loses nothing.
+TEST(Sequence3BitRead, ReadersRejectANulInsideALine) {
+  // A NUL anywhere in a line that holds anything else, the input's last line
+  // included, is corruption; a line of nothing but NULs counts as empty.
   struct Case {
     std::string line;
     bool last;  // the input's last line, without a newline
@@ -424,30 +423,37 @@ TEST(Sequence3BitRead, PlainReaderRejectsANulInsideALine) {
       {std::string("\0GT", 3), false, true},
       {std::string("\0\0G", 3), false, true},
       {std::string("\0A", 2), true, true},
+      {std::string("AC\0", 3), true, true},
+      {std::string(">s\0", 3), false, true},
       {std::string("\0", 1), false, false},
       {std::string("\0\0\0", 3), false, false},
-      {std::string("AC\0", 3), true, false},
       {std::string("\0", 1), true, false},
   };
-  for (const Case& c : cases) {
-    std::string input = ">r\nTT\n" + c.line + (c.last ? "" : "\nGG\n");
-    PackedReader rd(input);
-    testing::internal::CaptureStderr();
-    ReadResult r = rd.Next(kPlain);
-    std::string err = testing::internal::GetCapturedStderr();
-    std::string kept = c.line.substr(0, c.line.find('\0'));
-    std::string label = testing::PrintToString(input);
-    if (c.corrupt) {
-      EXPECT_EQ(err, "ERROR CORRUPT SEQ: NULL BEFORE NEWLINE\n") << label;
-      EXPECT_EQ(r.result, 0) << label;
-      EXPECT_EQ(r.bases, "TT") << label;
-      EXPECT_EQ(r.buffer, kept) << label;
-    } else {
-      EXPECT_EQ(err, "") << label;
-      EXPECT_EQ(r.result, 1) << label;
-      EXPECT_EQ(r.bases, "TT" + kept + (c.last ? "" : "GG")) << label;
+  for (Reader which : {kPlain, kTrim}) {
+    for (const Case& c : cases) {
+      std::string input = ">r\nTT\n" + c.line + (c.last ? "" : "\nGG\n");
+      PackedReader rd(input);
+      testing::internal::CaptureStderr();
+      ReadResult r = rd.Next(which);
+      std::string err = testing::internal::GetCapturedStderr();
+      std::string label = testing::PrintToString(input) + " reader " + std::to_string(which);
+      if (c.corrupt) {
+        EXPECT_EQ(err, "ERROR CORRUPT SEQ: NULL BEFORE NEWLINE\n") << label;
+        EXPECT_EQ(r.result, 0) << label;
+        EXPECT_EQ(r.bases, "TT") << label;
+        EXPECT_EQ(r.buffer, c.line.substr(0, c.line.find('\0'))) << label;
+      } else {
+        EXPECT_EQ(err, "") << label;
+        EXPECT_EQ(r.result, 1) << label;
+        EXPECT_EQ(r.bases, c.last ? "TT" : "TTGG") << label;
+      }
     }
   }
+  // A NUL in the first header line is corruption too.
+  PackedReader first(std::string(">r\0x\nAC\n", 8));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(first.Next(kPlain).result, 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR CORRUPT SEQ: NULL BEFORE NEWLINE\n");
 }
 
 TEST(Sequence3BitRead, TrimReaderKeepsTheHighQualityPartOfEachLine) {
@@ -459,7 +465,9 @@ TEST(Sequence3BitRead, TrimReaderKeepsTheHighQualityPartOfEachLine) {
       {">r1\nACGT1234\n", "ACGT", ">r1"},
       {">r1\n12 ac?~\x80GT\n", "AGT", ">r1"},
       {">r1\nACgtAC\nTT TT\n\nG-G\n", "ACTTG", ">r1"},
-      {">r1\nAC\r\n", "AC?", ">r1"},
+      {">r1\nAC\r\n", "AC", ">r1"},
+      {">r1\nAC\rGT\r\n", "AC?GT", ">r1"},  // an inner CR is high quality, a base
+      {">r1\n  \r\nGT\r\n", "GT", ">r1"},
       {">r1\nacgtG", "G", ">r1"},  // the skip ends on the input's last character
   };
   for (const Case& c : cases) {
@@ -521,42 +529,40 @@ TEST(Sequence3BitRead, BufferWithoutMarkOrHeader) {
   EXPECT_EQ(p.bases, "TT");
 }
 
-TEST(Sequence3BitRead, OverlongLineEndsTheRecordWithResultZero) {
-  // Lines of up to bsize - 1 characters fit; a longer one fails the stream
-  // short of its end, and the readers stop there instead of looping.
+TEST(Sequence3BitRead, LongLinesAreReadWholeAndHeadersCutToTheBuffer) {
+  // A sequence line longer than the buffer is read whole; a header keeps the
+  // bsize - 1 characters that fit in the buffer.
+  struct Case {
+    std::string input, name, bases, buffer;
+  } cases[] = {
+      {">r\nAC\nACGTACGT\nTT\n>s\nGG\n", "r", "ACACGTACGTTT", ">s"},
+      {">r12345678\nAC\n", "r12345", "AC", "AC"},
+      {">r\nACGTACGT\n>s234567\nGG\n", "r", "ACGTACGT", ">s23456"},
+  };
   for (Reader which : {kPlain, kTrim}) {
-    PackedReader fits(">r\nACGTACG\nTT\n", 8);
-    ReadResult a = fits.Next(which);
-    EXPECT_EQ(a.result, 1);
-    EXPECT_EQ(a.bases, "ACGTACGTT") << "reader " << which;
-
-    PackedReader tooLong(">r\nAC\nACGTACGT\nTT\n>s\nGG\n", 8);
-    ReadResult b = tooLong.Next(which);
-    EXPECT_EQ(b.result, 0) << "reader " << which;
-    EXPECT_EQ(b.bases, "AC");
-    EXPECT_FALSE(tooLong.mIn.eof());
-    EXPECT_TRUE(tooLong.mIn.fail());
-    EXPECT_EQ(tooLong.Next(which).result, 0);
-
-    PackedReader longHeader(">r12345678\nAC\n", 8);
-    EXPECT_EQ(longHeader.Next(which).result, 0) << "reader " << which;
+    for (const Case& c : cases) {
+      PackedReader rd(c.input, 8);
+      ReadResult r = rd.Next(which);
+      EXPECT_EQ(r.result, 1) << c.input << which;
+      EXPECT_EQ(r.name, c.name) << c.input << which;
+      EXPECT_EQ(r.bases, c.bases) << c.input << which;
+      if (c.buffer[0] == '>') {
+        EXPECT_EQ(r.buffer, c.buffer) << c.input << which;
+        EXPECT_EQ(rd.Next(which).bases, "GG") << c.input << which;
+      }
+    }
   }
-  // The trim reader's first line (read behind its first character) and the
-  // header it finds by the skip fit in bsize bytes as well.
-  PackedReader first(">r\nACGTACG\n>s23456\nGG\n", 8);
-  ReadResult a = first.Next(kTrim);
-  EXPECT_EQ(a.result, 1);
-  EXPECT_EQ(a.bases, "ACGTACG");
-  PackedReader skipHeader(">r\n>s23456\nGG\n", 8);
-  ReadResult b = skipHeader.Next(kTrim);
-  EXPECT_EQ(b.result, 1);
-  EXPECT_EQ(b.buffer, ">s23456");
+  // The trim reader's skip finds a header that is cut the same way.
+  PackedReader skipHeader(">r\n  >s234567\nGG\n", 8);
+  EXPECT_EQ(skipHeader.Next(kTrim).buffer, ">s23456");
   EXPECT_EQ(skipHeader.Next(kTrim).bases, "GG");
-  // One character more is an over-long line there too, not a write past
-  // the buffer.
-  for (const char* input : {">r\nACGTACGT\n", ">r\n>s234567\nGG\n"}) {
-    PackedReader over(input, 8);
-    EXPECT_EQ(over.Next(kTrim).result, 0) << input;
+}
+
+TEST(Sequence3BitRead, FailedStreamEndsTheRecordWithResultZero) {
+  for (Reader which : {kPlain, kTrim}) {
+    PackedReader rd(">r\nAC\n");
+    rd.mIn.setstate(std::ios::badbit);
+    EXPECT_EQ(rd.Next(which).result, 0) << which;
   }
 }
 

@@ -3,8 +3,11 @@
 #include <cstdarg>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <vector>
+
+#include "toolkit/LineReader.h"
 
 char readbuf[300000];
 
@@ -100,6 +103,15 @@ bool GetLine(std::istream& in, std::string& line) {
     readbuf[0] = '\0';
     in.getline(readbuf, sizeof readbuf);
     bool ok = !in.fail();
-    line.assign(readbuf);
+    std::size_t length = std::strlen(readbuf);
+    if (ok) {
+        // A line read to its end: the newline was taken unless the line ran to
+        // the end of input. Its closing CR goes as in every line reader; a
+        // line whose text ended early at a NUL byte has no CR at its end.
+        const std::size_t stored = static_cast<std::size_t>(in.gcount()) - (in.eof() ? 0 : 1);
+        if (length == stored)
+            length = LengthWithoutEndCR(readbuf, length);
+    }
+    line.assign(readbuf, length);
     return ok;
 }

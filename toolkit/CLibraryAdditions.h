@@ -35,7 +35,8 @@ void sprintf(int size, std::string& out, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
 // Reads one line (at most 299,999 characters, newline taken but not stored)
-// through readbuf into line. False when the stream fails: nothing left to
+// through readbuf into line; a carriage return that ends the line goes with
+// its newline, as in every line reader (toolkit/LineReader.h). False when the stream fails: nothing left to
 // read, or a longer line, whose first 299,999 characters are delivered and
 // whose rest stays unread until the caller clears the failbit.
 bool GetLine(std::istream& in, std::string& line);

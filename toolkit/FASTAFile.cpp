@@ -1,12 +1,14 @@
 #include "toolkit/FASTAFile.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <limits>
 #include <vector>
 
 #include "toolkit/CLibraryAdditions.h"
+#include "toolkit/LineReader.h"
 #include "toolkit/ParseUtils.h"
 
 namespace {
@@ -16,20 +18,6 @@ const int kReadRecordsGrowth = 300;
 const int kRead0Reserve = 2000;
 
 bool IsWS(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
-// True when the last getline stopped at its buffer's limit with the line
-// going on: failbit alone, and something was taken.
-bool LineWasCut(std::istream& in) {
-    return in.fail() && !in.bad() && !in.eof() && in.gcount() > 0;
-}
-
-// After a line that was cut at the buffer's limit: drop the rest of it.
-void SkipRestOfCutLine(std::istream& in) {
-    if (!LineWasCut(in))
-        return;
-    in.clear(in.rdstate() & ~std::ios::failbit);
-    in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-}
 
 // Split header: name = first word at or after `from`, description = the text
 // after the one white-space character that ended the name ("" when the name
@@ -43,51 +31,52 @@ void SplitHeader(const std::string& text, int from, std::string& name, std::stri
         description = text.substr(static_cast<size_t>(next));
 }
 
-// True when the piece of a line just read held a NUL byte within its text
-// (the newline that ended the line does not count as text).
-bool PieceHeldNul(std::istream& in, const std::string& piece) {
-    std::streamsize chars = in.gcount();
-    if (!LineWasCut(in) && !in.eof() && chars > 0)
-        --chars;
-    return static_cast<std::streamsize>(piece.size()) < chars;
-}
+// Longest header line kept by GetNextSequence with two arguments, Read0,
+// ReadQual0 and ReadQualX: GetLine's limit of 299,999 characters. The rest of
+// a longer header is dropped.
+const size_t kLongestReadbufHeader = sizeof readbuf - 1;
 
-// Reads one line whatever its length. readPiece(in, s) reads at most one
-// buffer's worth of a line into s (the text up to the first NUL byte) and
-// leaves failbit set when the line goes on. A header line (first character
-// '>', or any line when forceHeader) keeps the piece that fitted and the rest
-// of it is skipped; a data line gets all its pieces. The text ends at the
-// line's first NUL byte. The stream state afterwards is that of the last read.
-// Returns true when a data line held a NUL byte.
-template <class ReadPiece>
-bool ReadWholeLine(std::istream& in, std::string& line, bool forceHeader, ReadPiece readPiece) {
-    readPiece(in, line);
-    bool heldNul = PieceHeldNul(in, line);
-    if (!LineWasCut(in))
-        return heldNul;
-    if (forceHeader || (!line.empty() && line[0] == '>')) {
-        SkipRestOfCutLine(in);
+// Longest header line kept by Read, Append and ReadQual.
+const size_t kLongestBufferedHeader = kLineBufferSize - 1;
+
+// Reads the next line for a reading loop. False when the loop has to stop:
+// no line was left, the stream failed (damaged is set), or the line holds a
+// NUL byte (damaged is set, and badbit on the stream, so that the caller does
+// not take what was read for the whole input).
+bool NextLine(std::istream& in, std::string& line, LineEnd& end, bool& damaged) {
+    end = ReadTextLine(in, line);
+    if (end == LineEnd::Failed) {
+        damaged = true;
         return false;
     }
-    std::string piece;
-    while (LineWasCut(in)) {
-        in.clear(in.rdstate() & ~std::ios::failbit);
-        readPiece(in, piece);
-        if (!heldNul)
-            line += piece;
-        heldNul = heldNul || PieceHeldNul(in, piece);
+    if (HoldsNul(line)) {
+        in.setstate(std::ios::badbit);
+        damaged = true;
+        return false;
     }
-    return heldNul;
+    return GotLine(end);
 }
-
-// Line pieces through the shared line buffer readbuf.
-void ReadbufPiece(std::istream& in, std::string& s) { GetLine(in, s); }
-
-// A stream that failed for another reason than reaching end of input.
-bool StreamFailed(std::istream& in) { return in.bad() || (in.fail() && !in.eof()); }
 
 void AppendChars(std::vector<char>& bases, const std::string& s) {
     bases.insert(bases.end(), s.begin(), s.end());
+}
+
+// Stores a line in the caller's buffer of size bytes, cut to size - 1
+// characters: how the four-argument reader carries the next header.
+void KeepInBuffer(char* buf, int size, const std::string& line) {
+    const size_t n = size > 1 ? std::min(line.size(), static_cast<size_t>(size - 1)) : 0;
+    if (size < 1)
+        return;
+    std::memcpy(buf, line.data(), n);
+    buf[n] = '\0';
+}
+
+// A data line of the four-argument reader: all trailing white space goes.
+void AppendDataLine(std::vector<char>& bases, const std::string& line) {
+    size_t n = line.size();
+    while (n > 0 && IsWS(line[n - 1]))
+        --n;
+    bases.insert(bases.end(), line.begin(), line.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
 const char kOpenFailed[] = " file open failed";
@@ -149,62 +138,61 @@ void AddToRecord(Vec& c, int& i, Contents Rec::*contents, const Contents& add, i
     to.insert(to.end(), add.begin(), add.end());
 }
 
-// Loop of Read, Append and ReadQual. Lines go through a 4,900-byte buffer and
-// a line whose read fails is skipped. A header line starts record i + 1 (the
-// list grows 300 records at a time) with a split header and room for
-// `reserve` items; every other line goes through extract, whose items are
-// appended to the current record. Ends at end of input or when the stream
-// fails; the list is cut to the records read.
+// Loop of Read, Append and ReadQual. A header line (cut to 4,899
+// characters) starts record i + 1 (the list grows 300 records at a time) with
+// a split header and room for `reserve` items; every other line goes through
+// extract, whose items are appended to the current record. Ends at end of
+// input, at a failed stream or at a line holding a NUL byte; the list is cut
+// to the records read. Returns 1 when the collection holds a record and the
+// input was read without damage, else 0.
 template <class Vec, class Rec, class Contents, class Extract>
 int ReadBuffered(std::istream& in, Vec& c, int i, int reserve, Contents Rec::*contents,
                  Extract extract) {
-    char buf[kLineBufferSize];
-    auto bufferPiece = [&buf](std::istream& from, std::string& piece) {
-        from.getline(buf, kLineBufferSize);
-        piece.assign(buf);
-    };
     std::string line;
     Contents add;
-    for (;;) {
-        ReadWholeLine(in, line, false, bufferPiece);
-        if (!in.fail()) {
-            if (!line.empty() && line[0] == '>') {
-                ++i;
-                if (i >= static_cast<int>(c.size()))
-                    c.resize(c.size() + kReadRecordsGrowth);
-                Rec& r = c[static_cast<size_t>(i)];
-                SplitHeader(line, 1, r.mName, r.mDescription);
-                (r.*contents).reserve(static_cast<size_t>(reserve));
-            } else {
-                add.clear();
-                extract(line, add);
-                if (!add.empty())
-                    AddToRecord(c, i, contents, add, reserve, 0);
-            }
+    LineEnd end;
+    bool damaged = false;
+    while (NextLine(in, line, end, damaged)) {
+        if (!line.empty() && line[0] == '>') {
+            KeepHeader(line, kLongestBufferedHeader);
+            ++i;
+            if (i >= static_cast<int>(c.size()))
+                c.resize(c.size() + kReadRecordsGrowth);
+            Rec& r = c[static_cast<size_t>(i)];
+            SplitHeader(line, 1, r.mName, r.mDescription);
+            (r.*contents).reserve(static_cast<size_t>(reserve));
+        } else {
+            add.clear();
+            extract(line, add);
+            if (!add.empty())
+                AddToRecord(c, i, contents, add, reserve, 0);
         }
-        if (in.eof() || in.fail())
+        if (end == LineEnd::EndOfInput)
             break;
     }
     c.resize(static_cast<size_t>(i + 1));
-    return c.empty() ? 0 : 1;
+    return c.empty() || damaged ? 0 : 1;
 }
 
-// Loop of Read0, ReadQual0 and ReadQualX. Lines go through GetLine and empty
-// lines are skipped. A header line appends a copy of the template record,
+// Loop of Read0, ReadQual0 and ReadQualX. Empty lines are skipped. A header
+// line (cut to 299,999 characters) appends a copy of the template record,
 // filled by setHeader from the line; every other line goes through extract,
 // whose items are appended to the last record. Room for reserveRecords
-// records is asked for after each record started.
+// records is asked for after each record started. Ends as ReadBuffered;
+// returns 1 when the input was read without damage, else 0.
 template <class Vec, class Rec, class Contents, class SetHeader, class Extract>
-void ReadAppending(std::istream& in, Vec& c, Contents Rec::*contents, size_t reserveRecords,
-                   SetHeader setHeader, Extract extract) {
+int ReadAppending(std::istream& in, Vec& c, Contents Rec::*contents, size_t reserveRecords,
+                  SetHeader setHeader, Extract extract) {
     Rec t;
     int i = -1;
     std::string line;
     Contents add;
-    for (;;) {
-        ReadWholeLine(in, line, false, ReadbufPiece);
+    LineEnd end;
+    bool damaged = false;
+    while (NextLine(in, line, end, damaged)) {
         if (!line.empty()) {
             if (line[0] == '>') {
+                KeepHeader(line, kLongestReadbufHeader);
                 setHeader(t, line);
                 c.push_back(t);
                 ++i;
@@ -216,9 +204,10 @@ void ReadAppending(std::istream& in, Vec& c, Contents Rec::*contents, size_t res
                     AddToRecord(c, i, contents, add, 0, reserveRecords);
             }
         }
-        if (in.eof() || in.fail())
+        if (end == LineEnd::EndOfInput)
             break;
     }
+    return damaged ? 0 : 1;
 }
 
 // Description header: the whole line after its first character.
@@ -259,60 +248,48 @@ FASTAFile::~FASTAFile() {}
 
 int FASTAFile::GetNextSequence(std::istream& in, char* buf, int size, Sequence& r) {
     r.mBases.clear();
+    std::string line;
+    LineEnd end;
     if (buf[0] == '1') {
-        in.getline(buf, size);
-        SkipRestOfCutLine(in);
+        end = ReadTextLine(in, line);
+        if (end == LineEnd::Failed)
+            return 0;
+        if (HoldsNul(line)) {
+            KeepInBuffer(buf, size, line);
+            return 0;
+        }
+        if (line.empty() || line[0] != '>') {
+            // No header line: the lines up to the first header form a record
+            // without name.
+            r.mName.clear();
+            r.mDescription.clear();
+            buf[0] = '\0';  // no header waits: the first-call mark is used up
+            AppendDataLine(r.mBases, line);
+            if (end != LineEnd::Newline)
+                return 1;
+        } else {
+            KeepInBuffer(buf, size, line);
+        }
     }
-    SplitHeader(std::string(buf), 1, r.mName, r.mDescription);
+    if (buf[0] != '\0')
+        SplitHeader(std::string(buf), 1, r.mName, r.mDescription);
 
     for (;;) {
-        const size_t start = r.mBases.size();
-        in.getline(buf, size);
-        const bool header = buf[0] == '>';
-        std::streamsize taken = in.gcount();
-        size_t textLength = std::strlen(buf);
-        bool cut = LineWasCut(in);
-        bool holdsNul;
-        if (header && cut) {
-            // Keep the header that fitted; a NUL inside it still stops the reader.
-            holdsNul = textLength != 0 && textLength < static_cast<size_t>(taken);
-            SkipRestOfCutLine(in);
-        } else {
-            // A data line longer than the buffer is read piece by piece; the
-            // text ends at its first NUL byte.
-            bool ended = cut && textLength < static_cast<size_t>(taken);
-            if (!header)
-                r.mBases.insert(r.mBases.end(), buf, buf + textLength);
-            while (cut) {
-                in.clear(in.rdstate() & ~std::ios::failbit);
-                in.getline(buf, size);
-                std::streamsize g = in.gcount();
-                size_t l = std::strlen(buf);
-                taken += g;
-                cut = LineWasCut(in);
-                if (!ended) {
-                    textLength += l;
-                    r.mBases.insert(r.mBases.end(), buf, buf + l);
-                    if (cut && l < static_cast<size_t>(g))
-                        ended = true;
-                }
-            }
-            // Any NUL byte before the line's end (at its start too) stops the
-            // reader: it marks damaged text, whose characters would otherwise be
-            // dropped without a word.
-            holdsNul = taken != 0 && static_cast<std::streamsize>(textLength) < taken - 1;
-        }
-        if (holdsNul) {
-            r.mBases.resize(start);
+        end = ReadTextLine(in, line);
+        if (end == LineEnd::Failed)
+            return 0;
+        // A NUL byte anywhere in a line marks damaged text: stop, the record
+        // keeps the lines before it and the buffer holds the line.
+        if (HoldsNul(line)) {
+            KeepInBuffer(buf, size, line);
             return 0;
         }
-        if (!header) {
-            while (r.mBases.size() > start && IsWS(r.mBases.back()))
-                r.mBases.pop_back();
-        }
-        if (StreamFailed(in))
-            return 0;
-        if (in.eof())
+        const bool header = !line.empty() && line[0] == '>';
+        if (header)
+            KeepInBuffer(buf, size, line);
+        else
+            AppendDataLine(r.mBases, line);
+        if (end != LineEnd::Newline)
             return 1;
         if (header)
             return 1;
@@ -321,28 +298,39 @@ int FASTAFile::GetNextSequence(std::istream& in, char* buf, int size, Sequence& 
 
 void FASTAFile::GetNextSequence(std::istream& in, Sequence& r) {
     r.mBases.clear();
-    std::string h;
-    if (mPendingHeader.empty())
-        ReadWholeLine(in, h, true, ReadbufPiece);
-    else
-        h = mPendingHeader;
-    r.mName = h.empty() ? std::string() : h.substr(1);
-
     std::string line;
-    for (;;) {
-        const bool heldNul = ReadWholeLine(in, line, false, ReadbufPiece);
+    LineEnd end;
+    bool damaged = false;
+    if (mPendingHeader.empty()) {
+        r.mName.clear();
+        if (!NextLine(in, line, end, damaged))
+            return;
+        if (line.empty() || line[0] != '>') {
+            // No header line: the lines up to the first header form a record
+            // without name.
+            StripTrailingSpace(line);
+            AppendChars(r.mBases, line);
+            if (end != LineEnd::Newline)
+                return;
+        } else {
+            KeepHeader(line, kLongestReadbufHeader);
+            r.mName = line.substr(1);
+        }
+    } else {
+        r.mName = mPendingHeader.substr(1);
+    }
+
+    // A line holding a NUL byte ends the record with badbit set on the stream
+    // (see NextLine).
+    while (NextLine(in, line, end, damaged)) {
         if (!line.empty() && line[0] == '>') {
+            KeepHeader(line, kLongestReadbufHeader);
             mPendingHeader = line;
             return;
         }
         StripTrailingSpace(line);
         AppendChars(r.mBases, line);
-        // A NUL byte means damaged text: the line's text ends there, and the
-        // stream is marked bad so that the caller does not take the record
-        // for the whole of it.
-        if (heldNul)
-            in.setstate(std::ios::badbit);
-        if (in.eof() || StreamFailed(in))
+        if (end == LineEnd::EndOfInput)
             return;
     }
 }
@@ -385,14 +373,14 @@ int FASTAFile::Read0(std::string fileName, SequenceVector& c) {
     std::ifstream in;
     if (!OpenInput(in, fileName, kMultipleOpenFailed))
         return 0;
-    ReadAppending(in, c, &Sequence::mBases, kRead0Reserve, DescriptionHeader(),
-                  [](const std::string& line, std::vector<char>& add) {
-                      for (char ch : line)
-                          if (IsBase(ch))
-                              add.push_back(ch);
-                  });
+    int result = ReadAppending(in, c, &Sequence::mBases, kRead0Reserve, DescriptionHeader(),
+                               [](const std::string& line, std::vector<char>& add) {
+                                   for (char ch : line)
+                                       if (IsBase(ch))
+                                           add.push_back(ch);
+                               });
     in.close();
-    return 1;
+    return result;
 }
 
 int FASTAFile::Read0(std::string fileName, Sequence& r) {
@@ -488,16 +476,15 @@ int FASTAFile::ReadQual0(std::string fileName, SequenceQualityVector& c) {
     std::ifstream in;
     if (!OpenInput(in, fileName, kOpenFailed))
         return 0;
-    ReadAppending(in, c, &SequenceQuality::mQuality, 0, DescriptionHeader(), ExtractLineValues);
-    return 1;
+    return ReadAppending(in, c, &SequenceQuality::mQuality, 0, DescriptionHeader(),
+                         ExtractLineValues);
 }
 
 int FASTAFile::ReadQualX(std::istream& in, SequenceQualityVector& c) {
     c.clear();
-    ReadAppending(in, c, &SequenceQuality::mQuality, 0,
-                  [](SequenceQuality& t, const std::string& line) {
-                      SplitHeader(line, 1, t.mName, t.mDescription);
-                  },
-                  ExtractLineValues);
-    return 1;
+    return ReadAppending(in, c, &SequenceQuality::mQuality, 0,
+                         [](SequenceQuality& t, const std::string& line) {
+                             SplitHeader(line, 1, t.mName, t.mDescription);
+                         },
+                         ExtractLineValues);
 }

@@ -2,11 +2,19 @@
 //
 // Record-at-a-time readers (GetNextSequence) return one record per call from
 // a stream of any length; the whole-input readers (Read, Append, Read0) fill a
-// SequenceVector. Lines of any length are read whole: a data line longer than
-// a reader's line buffer is read in pieces and all of it is kept, while a
-// header line longer than the buffer keeps what fits and the rest of it is
-// skipped. A stream that fails without reaching end of input ends every
-// reading loop.
+// SequenceVector. Lines are read whole through the line layer
+// (toolkit/LineReader.h): a CR that ends a line goes with its newline, a data
+// line of any length is kept whole, and a header line keeps what the reader's
+// old line buffer held (4,899 characters for Read, Append and ReadQual,
+// 299,999 for the readers that went through GetLine, size - 1 for the
+// four-argument reader) and drops the rest. A stream that fails without
+// reaching end of input, or a line holding a NUL byte (damaged text), ends
+// every reading loop with failure: the records before it stay, the stream
+// readers set badbit on the stream for a NUL, and the readers with a result
+// return 0.
+//
+// The record-at-a-time readers take lines before the first header line as a
+// record with an empty name and description.
 //
 // Header forms: "split" (name = first word after '>', description = the rest
 // after the one white-space character that ended the name), "whole-name"
@@ -29,15 +37,15 @@ public:
 
     // Next record, split header. Before the first call the caller writes '1'
     // into buffer[0]; afterwards the buffer carries the next record's header
-    // line between calls. Returns 0 when a line holds a NUL byte before its
-    // end (the record keeps the lines before it) or when the stream failed
-    // (badbit, or failbit without end of input); else 1. After each call the
+    // line between calls. Returns 0 when a line holds a NUL byte (the record
+    // keeps the lines before it, the buffer holds the line) or when the
+    // stream failed (badbit, or failbit without end of input); else 1. After each call the
     // caller tests in.eof() and stops when it is set.
     int GetNextSequence(std::istream& in, char* buffer, int size, Sequence& record);
 
     // Next record, whole-name header; the next header waits in mPendingHeader.
-    // The description is not touched. A line holding a NUL byte keeps its text
-    // before the NUL and sets badbit on the stream.
+    // The description is not touched. A line holding a NUL byte ends the
+    // record before it and sets badbit on the stream.
     void GetNextSequence(std::istream& in, Sequence& record);
 
     // Whole input, split headers, one trailing white-space character of each
@@ -49,7 +57,8 @@ public:
     int Read(std::istream& in, Sequence& record);
     int Read(std::string fileName, Sequence& record);
 
-    // Whole file, description headers; only ACGTNX/acgtnx are kept.
+    // Whole file, description headers; only ACGTNX/acgtnx are kept. 1, or 0
+    // when the file does not open or is damaged.
     int Read0(std::string fileName, SequenceVector& records);
     int Read0(std::string fileName, Sequence& record);
 

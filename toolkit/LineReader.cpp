@@ -17,7 +17,6 @@ LineEnd ReadTextLine(std::istream& in, std::string& line) {
     // A line that ran to the end of input leaves eof set; one ended by a
     // newline does not, even when the newline was the input's last byte.
     const LineEnd end = in.eof() ? LineEnd::EndOfInput : LineEnd::Newline;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
+    line.resize(LengthWithoutEndCR(line.data(), line.size()));
     return end;
 }

@@ -9,6 +9,7 @@
 #ifndef TOOLKIT_LINEREADER_H
 #define TOOLKIT_LINEREADER_H
 
+#include <cstddef>
 #include <cstring>
 #include <istream>
 #include <string>
@@ -23,6 +24,13 @@ enum class LineEnd {
                  // read before the failure, its end not taken off
 };
 
+// The line-end rule for carriage returns: the length of a line's text of n
+// characters once the one CR that ends it (the CR directly before its newline,
+// or the input's last byte) is taken off. Every line reader applies it.
+inline std::size_t LengthWithoutEndCR(const char* text, std::size_t n) {
+    return n > 0 && text[n - 1] == '\r' ? n - 1 : n;
+}
+
 // Reads the next line of `in` into `line` (its previous text is replaced).
 LineEnd ReadTextLine(std::istream& in, std::string& line);
 
@@ -32,6 +40,12 @@ inline bool GotLine(LineEnd e) { return e == LineEnd::Newline || e == LineEnd::E
 // True when the text holds a NUL byte: damaged text, for every reader.
 inline bool HoldsNul(const std::string& text) {
     return !text.empty() && std::memchr(text.data(), '\0', text.size()) != nullptr;
+}
+
+// Cuts a header line to the longest a reader keeps; a data line is never cut.
+inline void KeepHeader(std::string& line, std::size_t longest) {
+    if (line.size() > longest)
+        line.resize(longest);
 }
 
 // True when a stream failed for another reason than reaching its end.

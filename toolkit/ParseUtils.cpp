@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "toolkit/CLibraryAdditions.h"
+#include "toolkit/LineReader.h"
 
 const std::string gWS(" \t\n");
 const std::string gNumbers("1234567890");
@@ -378,15 +379,24 @@ void GetRemainderAfter(const char* key, const std::string& line, std::string& ou
 
 namespace {
 
-// Reads lines until one satisfies holds(line), end of file, or a read that
-// fails without end of file (an over-long line, a stream that never opened).
+// Reads whole lines until one satisfies holds(line) or the input ends. A
+// stream that fails before its end (a read error, a stream that never opened)
+// ends the search with false, and so does a line holding a NUL byte: damaged
+// text, for which the stream is marked bad so that the caller can tell it from
+// a key not found.
 template <typename Pred>
 bool ReadUntil(std::istream& in, std::string& line, Pred holds) {
     for (;;) {
-        bool ok = GetLine(in, line);
+        const LineEnd end = ReadTextLine(in, line);
+        if (end == LineEnd::Failed)
+            return false;
+        if (HoldsNul(line)) {
+            in.setstate(std::ios::badbit);
+            return false;
+        }
         if (holds(line))
             return true;
-        if (in.eof() || !ok)
+        if (end != LineEnd::Newline)
             return false;
     }
 }

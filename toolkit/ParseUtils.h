@@ -60,7 +60,9 @@ int GetAllDoubles(const std::string& s, std::vector<double>& out);
 void GetIntsFromLine(std::string line, std::vector<int>& out);
 void GetIntsFromLine(char* line, std::vector<int>& out);   // cuts line in place
 
-// Keyword and line search.
+// Keyword and line search. The stream readers read whole lines through the
+// line layer (toolkit/LineReader.h); a failed stream or a line holding a NUL
+// byte (badbit is then set) ends the search with false.
 int FindNextOf(const std::vector<std::string>& keys, const std::string& line, int from,
                int& start, int& end);
 bool GetNextKeyword(const std::vector<std::string>& keys, const std::string& line, int from,

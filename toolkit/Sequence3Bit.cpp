@@ -1,11 +1,13 @@
 #include "toolkit/Sequence3Bit.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <limits>
 #include <stdexcept>
 
+#include "toolkit/LineReader.h"
 #include "toolkit/ParseUtils.h"
 #include "toolkit/Sequence.h"
 
@@ -82,36 +84,52 @@ void SplitHeader(Sequence3Bit& s, const char* buf) {
     s.mDescription = "";
 }
 
-// A stream that failed without reaching end of input (an over-long line, a
-// read error) would deliver empty lines for ever; the readers end there.
-inline bool ReadFailed(const std::istream& is) { return is.fail() && !is.eof(); }
-
-// Whether buf[1] .. buf[stored - 1] hold a character other than NUL.
-bool HoldsNonNul(const char* buf, long stored) {
-  for (long i = 1; i < stored; ++i)
-    if (buf[i] != '\0') return true;
-  return false;
+// Replaces the buffer's text by the line, cut to bsize - 1 characters: the
+// buffer carries the next record's header between calls.
+void KeepInBuffer(char* buf, int bsize, const std::string& line) {
+  if (bsize < 1) return;
+  size_t n = std::min(line.size(), static_cast<size_t>(bsize - 1));
+  std::memcpy(buf, line.data(), n);
+  buf[n] = '\0';
 }
 
-// Replaces the blanks and tabs at the end of the line in buf by NULs, never
-// looking in front of buf[0], and writes the debug lines of the reader for
-// each: GetNextRead's, or with trimLowQual those of GetNextReadTrimLowQual.
-void RemoveTrailingBlanks(char* buf, bool trimLowQual) {
-  int n = static_cast<int>(std::strlen(buf));
-  int e = n > 0 ? n - 1 : 0;
-  while (IsBlankOrTab(buf[e])) {
+// Reads the next line whole through the line layer and keeps it in buf.
+// False when reading has to stop: the stream failed before its end, or the
+// line holds a NUL byte and something else (damaged text, reported on
+// standard error). A line of nothing but NULs reads as an empty line.
+bool NextLine(std::istream& is, std::string& line, LineEnd& end, char* buf, int bsize) {
+  end = ReadTextLine(is, line);
+  if (end == LineEnd::Failed) return false;
+  if (HoldsNul(line)) {
+    if (line.find_first_not_of('\0') == std::string::npos) {
+      line.clear();
+    } else {
+      KeepInBuffer(buf, bsize, line);
+      std::cerr << "ERROR CORRUPT SEQ: NULL BEFORE NEWLINE" << std::endl;
+      return false;
+    }
+  }
+  KeepInBuffer(buf, bsize, line);
+  return true;
+}
+
+// Takes the blanks and tabs off the end of a line, and writes the debug
+// lines of the reader for each: GetNextRead's, or with trimLowQual those of
+// GetNextReadTrimLowQual.
+void RemoveTrailingBlanks(std::string& line, bool trimLowQual) {
+  const size_t n = line.size();
+  while (!line.empty() && IsBlankOrTab(line.back())) {
+    const size_t e = line.size() - 1;
     if (trimLowQual) {
       std::cout << "bsize=" << n << std::endl;
-      std::cout << "Buffer=" << buf << std::endl;
+      std::cout << "Buffer=" << line << std::endl;
     } else {
       std::cout << '\n';
     }
-    std::cout << "Consuming white space: " << std::hex << static_cast<int>(buf[e])
+    std::cout << "Consuming white space: " << std::hex << static_cast<int>(line[e])
               << " sEnd=" << e << std::dec << std::endl;
-    if (!trimLowQual) std::cout << "Buffer=" << buf << std::endl;
-    buf[e] = '\0';
-    if (e == 0) break;
-    --e;
+    if (!trimLowQual) std::cout << "Buffer=" << line << std::endl;
+    line.pop_back();
   }
 }
 
@@ -174,78 +192,68 @@ void Sequence3Bit::Bug(int n) {
 
 int Sequence3Bit::GetNextRead(std::istream& is, char* buf, int bsize) {
   Empty(*this);
-  if (buf[0] == '1') {
-    is.getline(buf, bsize);
-    if (ReadFailed(is)) return 0;
-  }
+  std::string line;
+  LineEnd end;
+  if (buf[0] == '1' && !NextLine(is, line, end, buf, bsize)) return 0;
   SplitHeader(*this, buf);
   for (;;) {
-    is.getline(buf, bsize);
-    if (ReadFailed(is)) return 0;
-    long n = static_cast<long>(std::strlen(buf));
-    long g = static_cast<long>(is.gcount());
-    // A NUL inside the line is corruption. A line that starts with NUL counts
-    // as empty, unless other characters stand behind the NUL: they would be
-    // lost without a word.
-    if (n < g - 1 && (n > 0 || HoldsNonNul(buf, is.eof() ? g : g - 1))) {
-      std::cerr << "ERROR CORRUPT SEQ: NULL BEFORE NEWLINE" << std::endl;
-      return 0;
+    if (!NextLine(is, line, end, buf, bsize)) return 0;
+    const bool header = !line.empty() && line[0] == '>';
+    if (!header) {
+      RemoveTrailingBlanks(line, false);
+      ConcatenateCString(line.c_str());
     }
-    if (buf[0] != '>') {
-      RemoveTrailingBlanks(buf, false);
-      ConcatenateCString(buf);
-    }
-    if (is.eof()) return 1;
-    if (buf[0] == '>') return 1;
+    if (end != LineEnd::Newline) return 1;
+    if (header) return 1;
   }
 }
 
 int Sequence3Bit::GetNextReadTrimLowQual(std::istream& is, char* buf, int bsize) {
   Empty(*this);
+  std::string line;
+  LineEnd end;
   if (buf[0] == '1') {
-    is.getline(buf, bsize);
-    if (ReadFailed(is)) return 0;
+    if (!NextLine(is, line, end, buf, bsize)) return 0;
   } else if (buf[0] != '>') {
     return 0;
   }
   SplitHeader(*this, buf);
 
-  // Skip the low-quality start of the record.
-  int c;
-  do {
-    c = is.get();
-  } while (c != std::char_traits<char>::eof() && c != '>' && IsLowQuality(static_cast<char>(c)));
-
-  if (c == std::char_traits<char>::eof()) return ReadFailed(is) ? 0 : 1;
-
-  // The rest of a line is read behind buf[0] with one byte less, so that the
-  // whole line still fits in bsize bytes.
-  if (c == '>') {
-    buf[0] = '>';
-    is.getline(buf + 1, bsize - 1);
-    mBaseSize = 0;
-    return ReadFailed(is) ? 0 : 1;
+  // The first line of the record: its low-quality start is skipped, up to a
+  // '>' that starts the next header there.
+  std::string header(buf);
+  if (!NextLine(is, line, end, buf, bsize)) return 0;
+  if (end == LineEnd::None) {
+    KeepInBuffer(buf, bsize, header);  // nothing more to read: the buffer stays
+    return 1;
   }
-
-  if (c == '\n') {
-    // The first sequence line was empty or all low quality: it adds nothing,
-    // and the next line is read as an ordinary line.
-    is.getline(buf, bsize);
-  } else {
-    buf[0] = static_cast<char>(c);
-    is.getline(buf + 1, bsize - 1);
+  size_t skip = 0;
+  while (skip < line.size() && line[skip] != '>' && IsLowQuality(line[skip])) ++skip;
+  if (skip == line.size()) {
+    // Empty or all low quality: the line adds nothing and the next one is
+    // read as an ordinary line.
+    if (end != LineEnd::Newline) return 1;
+    if (!NextLine(is, line, end, buf, bsize)) return 0;
+  } else if (skip > 0) {
+    line.erase(0, skip);
+    KeepInBuffer(buf, bsize, line);
+  }
+  if (!line.empty() && line[0] == '>' && skip > 0) {
+    mBaseSize = 0;
+    return 1;
   }
   for (;;) {
-    if (ReadFailed(is)) return 0;
-    if (buf[0] != '>') {
-      RemoveTrailingBlanks(buf, true);
-      ConcatenateCStringTrimLowQual(buf);
+    const bool isHeader = !line.empty() && line[0] == '>';
+    if (!isHeader) {
+      RemoveTrailingBlanks(line, true);
+      ConcatenateCStringTrimLowQual(line.c_str());
     }
-    if (is.eof()) return 1;
-    if (buf[0] == '>') return 1;
-    is.getline(buf, bsize);
+    if (end != LineEnd::Newline) return 1;
+    if (isHeader) return 1;
+    if (!NextLine(is, line, end, buf, bsize)) return 0;
   }
 }
+
 
 void Sequence3Bit::GetSubSequence(Sequence3Bit& out, int start, int end) {
   Empty(out);

@@ -59,14 +59,14 @@ class Sequence3Bit {
   // Writes "You've found a bug n=<n> mBaseSize=<size>" to standard output.
   void Bug(int n);
 
-  // Read the next FASTA record from is through the caller's line buffer buf
-  // of bsize bytes, which carries the next header between calls; set
+  // Read the next FASTA record from is, lines read whole (a CR that ends a
+  // line goes with its newline); the caller's line buffer buf of bsize bytes
+  // carries the next header between calls, cut to bsize - 1 characters; set
   // buf[0] = '1' before the first call. Both return 1 when a record was read
-  // (also at end of input) and 0 when reading failed: GetNextRead on a NUL
-  // inside a line (a line of nothing but NULs counts as empty),
-  // GetNextReadTrimLowQual when buf holds neither '1' nor a header, and both
-  // when the stream fails before end of input (e.g. a line longer than
-  // bsize - 1 characters).
+  // (also at end of input) and 0 when reading failed: on a NUL in a line
+  // that holds anything else (reported on standard error; a line of nothing
+  // but NULs counts as empty), when the stream fails before end of input,
+  // and GetNextReadTrimLowQual when buf holds neither '1' nor a header.
   int GetNextRead(std::istream& is, char* buf, int bsize);
   // Skips the low-quality start of the record and cuts each line at its
   // first low-quality character.
