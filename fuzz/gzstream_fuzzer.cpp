@@ -22,16 +22,23 @@
 
 namespace {
 
-// One scratch file per process, rewritten for every input.
-const std::string& ScratchFile() {
-    static const std::string path = [] {
+// One scratch file per process, rewritten for every input and removed when
+// the process ends normally.
+struct ScratchFileName {
+    std::string path;
+    ScratchFileName() {
         char name[] = "/tmp/zarn-fuzz-gzXXXXXX";
         const int fd = mkstemp(name);
         if (fd < 0) FuzzFail("cannot create the scratch file");
         close(fd);
-        return std::string(name);
-    }();
-    return path;
+        path = name;
+    }
+    ~ScratchFileName() { unlink(path.c_str()); }
+};
+
+const std::string& ScratchFile() {
+    static const ScratchFileName scratch;
+    return scratch.path;
 }
 
 struct Reading {
