@@ -27,8 +27,6 @@ constexpr const char kDigits[] = "1234567890";
 // finds nothing.
 inline size_t Idx(int pos) { return static_cast<size_t>(static_cast<long>(pos)); }
 
-inline int Pos(size_t idx) { return idx == std::string::npos ? -1 : static_cast<int>(idx); }
-
 inline bool IsWS(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 } // namespace
