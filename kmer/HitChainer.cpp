@@ -1,5 +1,10 @@
 #include "kmer/HitChainer.h"
 
+#include <climits>
+#include <cstddef>
+#include <functional>
+#include <unordered_map>
+
 #include "toolkit/CLibraryAdditions.h"
 #include "toolkit/ParseUtils.h"
 
@@ -18,6 +23,81 @@ inline int32_t Sub32(int32_t a, int32_t b) {
 inline int32_t HitLength(const SearchResult& hit) {
   return static_cast<int32_t>(static_cast<uint32_t>(hit.sourceEnd() - hit.sourceStart() + 1));
 }
+
+// Score sum that stops at the int limits instead of wrapping: a long
+// self-match at a large k adds up to more than INT_MAX bases.
+inline int SaturatingAdd(int a, int32_t b) {
+  const long long sum = static_cast<long long>(a) + b;
+  if (sum > INT_MAX) return INT_MAX;
+  if (sum < INT_MIN) return INT_MIN;
+  return static_cast<int>(sum);
+}
+
+// The hits of a sorted list grouped by source record (name and size), each
+// group in list order. mOrder holds the hit indices group after group; hit i
+// stands at mOrder[mPosition[i]], and its group g = mGroup[i] occupies
+// mOrder[mBegin[g] .. mEnd[g]). With one record mOrder is the identity.
+class RecordGroups {
+  // Points at the name inside a hit of the list, which outlives the map.
+  struct RecordKey {
+    const std::string* mName;
+    uint32_t mSize;
+    bool operator==(const RecordKey& o) const { return mSize == o.mSize && *mName == *o.mName; }
+  };
+  struct RecordKeyHash {
+    size_t operator()(const RecordKey& k) const {
+      return std::hash<std::string>()(*k.mName) ^ (static_cast<size_t>(k.mSize) * 0x9E3779B9u);
+    }
+  };
+
+public:
+  std::vector<uint32_t> mOrder;
+  std::vector<uint32_t> mPosition;
+  std::vector<uint32_t> mGroup;
+  std::vector<uint32_t> mBegin;
+  std::vector<uint32_t> mEnd;
+
+  explicit RecordGroups(const SearchResultVec& hits) {
+    const size_t n = hits.size();
+    mOrder.resize(n);
+    mPosition.resize(n);
+    mGroup.resize(n);
+    std::unordered_map<RecordKey, uint32_t, RecordKeyHash> ids;
+    const SearchResult* last = nullptr;
+    uint32_t lastId = 0;
+    for (size_t i = 0; i < n; ++i) {
+      const SearchResult& hit = hits[i];
+      // Neighbours in the list often share their record: look up only on a
+      // change.
+      if (!last || hit.mSourceSize != last->mSourceSize || hit.mSourceName != last->mSourceName) {
+        const auto found = ids.emplace(RecordKey{&hit.mSourceName, hit.mSourceSize},
+                                       static_cast<uint32_t>(mEnd.size()));
+        if (found.second) mEnd.push_back(0);
+        lastId = found.first->second;
+        last = &hit;
+      }
+      mGroup[i] = lastId;
+      ++mEnd[lastId];
+    }
+    // Counting sort by group, stable: each group keeps the list order.
+    mBegin.resize(mEnd.size());
+    uint32_t offset = 0;
+    for (size_t g = 0; g < mEnd.size(); ++g) {
+      mBegin[g] = offset;
+      offset += mEnd[g];
+      mEnd[g] = offset;
+    }
+    std::vector<uint32_t> next(mBegin);
+    for (size_t i = 0; i < n; ++i) {
+      const uint32_t p = next[mGroup[i]]++;
+      mOrder[p] = static_cast<uint32_t>(i);
+      mPosition[i] = p;
+    }
+  }
+
+  size_t begin(size_t i) const { return mBegin[mGroup[i]]; }
+  size_t end(size_t i) const { return mEnd[mGroup[i]]; }
+};
 
 // The working segment takes one hit's four coordinates.
 void TakeHit(const SearchResult& hit, Segment& seg) {
@@ -52,7 +132,7 @@ void JoinHit(const SearchResult& hit, size_t first, size_t j, Chain& chain, Segm
     joined[first] = true;
   }
   TakeHit(hit, seg);
-  chain.mBases = Add32(chain.mBases, HitLength(hit));
+  chain.mBases = SaturatingAdd(chain.mBases, HitLength(hit));
   chain.mSourceEnd = seg.mSourceEnd;
   chain.mQueryEnd = seg.mQueryEnd;
   chain.mSegments.push_back(seg);
@@ -72,9 +152,13 @@ bool HitChainer::InWindow(Chain& chain, SearchResult& hit) {
          q > Sub32(antiDiagonal, mWindowLength) && q < Add32(antiDiagonal, mWindowLength);
 }
 
+// Both chainers join a hit only to a chain of its own source record, and each
+// scan visits only that record's hits; chains still come out in the order of
+// their first hits in the sorted list.
 void HitChainer::ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains) {
   hits.sortBySourceStart();
   const size_t n = hits.size();
+  const RecordGroups groups(hits);
   std::vector<bool> joined(n, false);
   Chain chain;
   Segment seg;
@@ -82,7 +166,8 @@ void HitChainer::ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains
   for (size_t i = 0; i < n; ++i) {
     if (joined[i]) continue;
     StartChain(hits[i], chain, seg);
-    for (size_t j = i + 1; j < n; ++j) {
+    for (size_t p = groups.mPosition[i] + 1, end = groups.end(i); p < end; ++p) {
+      const size_t j = groups.mOrder[p];
       if (joined[j]) continue;
       // Sorted by source start: no later hit can reach the window either.
       if (static_cast<uint32_t>(hits[j].sourceStart()) >
@@ -99,13 +184,15 @@ void HitChainer::ComputeChains0(SearchResultVec& hits, std::vector<Chain>& chain
   hits.sortByQueryStart();
   hits.sortBySourceStart();
   const size_t n = hits.size();
+  const RecordGroups groups(hits);
   std::vector<bool> joined(n, false);
   Chain chain;
   Segment seg;
   for (size_t i = 0; i < n; ++i) {
     if (joined[i]) continue;
     StartChain(hits[i], chain, seg);
-    for (size_t j = 0; j < n; ++j) {
+    for (size_t p = groups.begin(i), end = groups.end(i); p < end; ++p) {
+      const size_t j = groups.mOrder[p];
       if (j == i || joined[j]) continue;
       if (!InWindow(chain, hits[j])) continue;
       JoinHit(hits[j], i, j, chain, seg, joined);
