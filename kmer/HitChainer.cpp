@@ -20,10 +20,6 @@ inline int32_t Sub32(int32_t a, int32_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
 }
 
-inline int32_t HitLength(const SearchResult& hit) {
-  return static_cast<int32_t>(static_cast<uint32_t>(hit.sourceEnd() - hit.sourceStart() + 1));
-}
-
 // Score sum that stops at the int limits instead of wrapping: a long
 // self-match at a large k adds up to more than INT_MAX bases.
 inline int SaturatingAdd(int a, int32_t b) {
@@ -33,10 +29,33 @@ inline int SaturatingAdd(int a, int32_t b) {
   return static_cast<int>(sum);
 }
 
+// The four coordinates of one hit, as stored in it (32 bits, unsigned).
+struct HitCoords {
+  uint32_t mSourceStart;
+  uint32_t mSourceEnd;
+  uint32_t mQueryStart;
+  uint32_t mQueryEnd;
+};
+
+inline int32_t HitLength(const HitCoords& hit) {
+  return static_cast<int32_t>(hit.mSourceEnd - hit.mSourceStart + 1u);
+}
+
+// The window test of HitChainer::InWindow on a chain end (S, Q) and a hit
+// start (s, q), in 32-bit two's-complement arithmetic.
+inline bool Near(int32_t S, int32_t Q, int32_t s, int32_t q, int32_t width, int32_t length) {
+  const int32_t diagonal = Add32(s, Sub32(Q, S));  // where q would lie on the chain's diagonal
+  const int32_t antiDiagonal = Sub32(Add32(Q, S), s);
+  return q < Add32(diagonal, width) && q > Sub32(diagonal, width) &&
+         q > Sub32(antiDiagonal, length) && q < Add32(antiDiagonal, length);
+}
+
 // The hits of a sorted list grouped by source record (name and size), each
-// group in list order. mOrder holds the hit indices group after group; hit i
-// stands at mOrder[mPosition[i]], and its group g = mGroup[i] occupies
-// mOrder[mBegin[g] .. mEnd[g]). With one record mOrder is the identity.
+// group in list order. Position p of the grouped order holds the coordinates
+// mCoords[p] of one hit, so a scan over one record's hits reads one compact
+// run of memory; hit i stands at mPosition[i], and its group
+// g = mGroup[i] occupies positions mBegin[g] .. mEnd[g] - 1. With one record
+// the grouped order is the list order.
 class RecordGroups {
   // Points at the name inside a hit of the list, which outlives the map.
   struct RecordKey {
@@ -51,7 +70,7 @@ class RecordGroups {
   };
 
 public:
-  std::vector<uint32_t> mOrder;
+  std::vector<HitCoords> mCoords;
   std::vector<uint32_t> mPosition;
   std::vector<uint32_t> mGroup;
   std::vector<uint32_t> mBegin;
@@ -59,7 +78,7 @@ public:
 
   explicit RecordGroups(const SearchResultVec& hits) {
     const size_t n = hits.size();
-    mOrder.resize(n);
+    mCoords.resize(n);
     mPosition.resize(n);
     mGroup.resize(n);
     std::unordered_map<RecordKey, uint32_t, RecordKeyHash> ids;
@@ -90,7 +109,9 @@ public:
     std::vector<uint32_t> next(mBegin);
     for (size_t i = 0; i < n; ++i) {
       const uint32_t p = next[mGroup[i]]++;
-      mOrder[p] = static_cast<uint32_t>(i);
+      const SearchResult& hit = hits[i];
+      mCoords[p] = HitCoords{static_cast<uint32_t>(hit.sourceStart()), static_cast<uint32_t>(hit.sourceEnd()),
+                             static_cast<uint32_t>(hit.queryStart()), static_cast<uint32_t>(hit.queryEnd())};
       mPosition[i] = p;
     }
   }
@@ -100,16 +121,16 @@ public:
 };
 
 // The working segment takes one hit's four coordinates.
-void TakeHit(const SearchResult& hit, Segment& seg) {
-  seg.mSourceStart = static_cast<int32_t>(hit.sourceStart());
-  seg.mSourceEnd = static_cast<int32_t>(hit.sourceEnd());
-  seg.mQueryStart = static_cast<int32_t>(hit.queryStart());
-  seg.mQueryEnd = static_cast<int32_t>(hit.queryEnd());
+void TakeHit(const HitCoords& hit, Segment& seg) {
+  seg.mSourceStart = static_cast<int32_t>(hit.mSourceStart);
+  seg.mSourceEnd = static_cast<int32_t>(hit.mSourceEnd);
+  seg.mQueryStart = static_cast<int32_t>(hit.mQueryStart);
+  seg.mQueryEnd = static_cast<int32_t>(hit.mQueryEnd);
 }
 
 // Starts the working chain and segment from one hit.
-void StartChain(const SearchResult& hit, Chain& chain, Segment& seg) {
-  TakeHit(hit, seg);
+void StartChain(const SearchResult& hit, const HitCoords& coords, Chain& chain, Segment& seg) {
+  TakeHit(coords, seg);
   chain.mSegments.clear();
   chain.mSourceBegin = seg.mSourceStart;
   chain.mQueryBegin = seg.mQueryStart;
@@ -120,12 +141,13 @@ void StartChain(const SearchResult& hit, Chain& chain, Segment& seg) {
   chain.mQuerySize = static_cast<int>(hit.querySize());
   chain.mSourceEnd = seg.mSourceEnd;
   chain.mQueryEnd = seg.mQueryEnd;
-  chain.mBases = HitLength(hit);
+  chain.mBases = HitLength(coords);
 }
 
-// Joins one hit to the working chain; the chain's first hit is recorded as
-// its first segment when the chain gets its second hit.
-void JoinHit(const SearchResult& hit, size_t first, size_t j, Chain& chain, Segment& seg,
+// Joins the hit at grouped position p to the working chain started at
+// position first; the chain's first hit is recorded as its first segment
+// when the chain gets its second hit.
+void JoinHit(const HitCoords& hit, size_t first, size_t p, Chain& chain, Segment& seg,
              std::vector<bool>& joined) {
   if (chain.mSegments.empty()) {
     chain.mSegments.push_back(seg);
@@ -136,45 +158,42 @@ void JoinHit(const SearchResult& hit, size_t first, size_t j, Chain& chain, Segm
   chain.mSourceEnd = seg.mSourceEnd;
   chain.mQueryEnd = seg.mQueryEnd;
   chain.mSegments.push_back(seg);
-  joined[j] = true;
+  joined[p] = true;
 }
 
 }  // namespace
 
 bool HitChainer::InWindow(Chain& chain, SearchResult& hit) {
-  const int32_t S = chain.mSourceEnd;
-  const int32_t Q = chain.mQueryEnd;
-  const int32_t s = static_cast<int32_t>(hit.sourceStart());
-  const int32_t q = static_cast<int32_t>(hit.queryStart());
-  const int32_t diagonal = Add32(s, Sub32(Q, S));    // where q would lie on the chain's diagonal
-  const int32_t antiDiagonal = Sub32(Add32(Q, S), s);
-  return q < Add32(diagonal, mWindowWidth) && q > Sub32(diagonal, mWindowWidth) &&
-         q > Sub32(antiDiagonal, mWindowLength) && q < Add32(antiDiagonal, mWindowLength);
+  return Near(chain.mSourceEnd, chain.mQueryEnd, static_cast<int32_t>(hit.sourceStart()),
+              static_cast<int32_t>(hit.queryStart()), mWindowWidth, mWindowLength);
 }
 
 // Both chainers join a hit only to a chain of its own source record, and each
 // scan visits only that record's hits; chains still come out in the order of
-// their first hits in the sorted list.
+// their first hits in the sorted list. The join flags are kept by grouped
+// position.
 void HitChainer::ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains) {
   hits.sortBySourceStart();
   const size_t n = hits.size();
   const RecordGroups groups(hits);
+  const std::vector<HitCoords>& coords = groups.mCoords;
   std::vector<bool> joined(n, false);
   Chain chain;
   Segment seg;
   const int32_t limit = Add32(mWindowLength, mWindowWidth);
   for (size_t i = 0; i < n; ++i) {
-    if (joined[i]) continue;
-    StartChain(hits[i], chain, seg);
-    for (size_t p = groups.mPosition[i] + 1, end = groups.end(i); p < end; ++p) {
-      const size_t j = groups.mOrder[p];
-      if (joined[j]) continue;
+    const size_t first = groups.mPosition[i];
+    if (joined[first]) continue;
+    StartChain(hits[i], coords[first], chain, seg);
+    for (size_t p = first + 1, end = groups.end(i); p < end; ++p) {
+      if (joined[p]) continue;
+      const HitCoords& hit = coords[p];
       // Sorted by source start: no later hit can reach the window either.
-      if (static_cast<uint32_t>(hits[j].sourceStart()) >
-          static_cast<uint32_t>(Add32(chain.mSourceEnd, limit)))
-        break;
-      if (!InWindow(chain, hits[j])) continue;
-      JoinHit(hits[j], i, j, chain, seg, joined);
+      if (hit.mSourceStart > static_cast<uint32_t>(Add32(chain.mSourceEnd, limit))) break;
+      if (!Near(chain.mSourceEnd, chain.mQueryEnd, static_cast<int32_t>(hit.mSourceStart),
+                static_cast<int32_t>(hit.mQueryStart), mWindowWidth, mWindowLength))
+        continue;
+      JoinHit(hit, first, p, chain, seg, joined);
     }
     chains.push_back(chain);
   }
@@ -185,17 +204,21 @@ void HitChainer::ComputeChains0(SearchResultVec& hits, std::vector<Chain>& chain
   hits.sortBySourceStart();
   const size_t n = hits.size();
   const RecordGroups groups(hits);
+  const std::vector<HitCoords>& coords = groups.mCoords;
   std::vector<bool> joined(n, false);
   Chain chain;
   Segment seg;
   for (size_t i = 0; i < n; ++i) {
-    if (joined[i]) continue;
-    StartChain(hits[i], chain, seg);
+    const size_t first = groups.mPosition[i];
+    if (joined[first]) continue;
+    StartChain(hits[i], coords[first], chain, seg);
     for (size_t p = groups.begin(i), end = groups.end(i); p < end; ++p) {
-      const size_t j = groups.mOrder[p];
-      if (j == i || joined[j]) continue;
-      if (!InWindow(chain, hits[j])) continue;
-      JoinHit(hits[j], i, j, chain, seg, joined);
+      if (p == first || joined[p]) continue;
+      const HitCoords& hit = coords[p];
+      if (!Near(chain.mSourceEnd, chain.mQueryEnd, static_cast<int32_t>(hit.mSourceStart),
+                static_cast<int32_t>(hit.mQueryStart), mWindowWidth, mWindowLength))
+        continue;
+      JoinHit(hit, first, p, chain, seg, joined);
     }
     chains.push_back(chain);
   }
