@@ -2,8 +2,6 @@
 
 #include <climits>
 #include <cstddef>
-#include <functional>
-#include <unordered_map>
 
 #include "toolkit/CLibraryAdditions.h"
 #include "toolkit/ParseUtils.h"
@@ -50,6 +48,56 @@ inline bool Near(int32_t S, int32_t Q, int32_t s, int32_t q, int32_t width, int3
          q > Sub32(antiDiagonal, length) && q < Add32(antiDiagonal, length);
 }
 
+// Numbers the distinct source records (name and size) of a hit list in the
+// order they are first seen: an open-addressing table, since every hit is
+// looked up and neighbouring hits of a many-record source rarely share their
+// record.
+class RecordIds {
+  struct Key {
+    const std::string* mName;  // the name inside a hit of the list, which outlives the table
+    uint32_t mSize;
+    uint64_t mHash;
+  };
+  std::vector<Key> mKeys;       // by id
+  std::vector<uint32_t> mSlots;  // id + 1, or 0 for a free slot; a power of two long
+
+  static uint64_t Hash(const std::string& name, uint32_t size) {
+    uint64_t h = 14695981039346656037ull ^ size;  // FNV-1a
+    for (unsigned char c : name) h = (h ^ c) * 1099511628211ull;
+    return h ^ (h >> 29);
+  }
+
+  void Place(uint32_t id) {
+    const size_t mask = mSlots.size() - 1;
+    size_t slot = mKeys[id].mHash & mask;
+    while (mSlots[slot] != 0) slot = (slot + 1) & mask;
+    mSlots[slot] = id + 1;
+  }
+
+public:
+  RecordIds() : mSlots(16, 0) {}
+
+  size_t size() const { return mKeys.size(); }
+
+  uint32_t Id(const std::string& name, uint32_t size) {
+    const uint64_t h = Hash(name, size);
+    const size_t mask = mSlots.size() - 1;
+    for (size_t slot = h & mask; mSlots[slot] != 0; slot = (slot + 1) & mask) {
+      const Key& k = mKeys[mSlots[slot] - 1];
+      if (k.mHash == h && k.mSize == size && *k.mName == name) return mSlots[slot] - 1;
+    }
+    const uint32_t id = static_cast<uint32_t>(mKeys.size());
+    mKeys.push_back(Key{&name, size, h});
+    if (mKeys.size() * 2 > mSlots.size()) {
+      mSlots.assign(mSlots.size() * 2, 0);
+      for (uint32_t i = 0; i < mKeys.size(); ++i) Place(i);
+    } else {
+      Place(id);
+    }
+    return id;
+  }
+};
+
 // The hits of a sorted list grouped by source record (name and size), each
 // group in list order. Position p of the grouped order holds the coordinates
 // mCoords[p] of one hit, so a scan over one record's hits reads one compact
@@ -57,18 +105,6 @@ inline bool Near(int32_t S, int32_t Q, int32_t s, int32_t q, int32_t width, int3
 // g = mGroup[i] occupies positions mBegin[g] .. mEnd[g] - 1. With one record
 // the grouped order is the list order.
 class RecordGroups {
-  // Points at the name inside a hit of the list, which outlives the map.
-  struct RecordKey {
-    const std::string* mName;
-    uint32_t mSize;
-    bool operator==(const RecordKey& o) const { return mSize == o.mSize && *mName == *o.mName; }
-  };
-  struct RecordKeyHash {
-    size_t operator()(const RecordKey& k) const {
-      return std::hash<std::string>()(*k.mName) ^ (static_cast<size_t>(k.mSize) * 0x9E3779B9u);
-    }
-  };
-
 public:
   std::vector<HitCoords> mCoords;
   std::vector<uint32_t> mPosition;
@@ -81,18 +117,15 @@ public:
     mCoords.resize(n);
     mPosition.resize(n);
     mGroup.resize(n);
-    std::unordered_map<RecordKey, uint32_t, RecordKeyHash> ids;
+    RecordIds ids;
     const SearchResult* last = nullptr;
     uint32_t lastId = 0;
     for (size_t i = 0; i < n; ++i) {
       const SearchResult& hit = hits[i];
-      // Neighbours in the list often share their record: look up only on a
-      // change.
+      // A one-record source needs no look-up beyond the first.
       if (!last || hit.mSourceSize != last->mSourceSize || hit.mSourceName != last->mSourceName) {
-        const auto found = ids.emplace(RecordKey{&hit.mSourceName, hit.mSourceSize},
-                                       static_cast<uint32_t>(mEnd.size()));
-        if (found.second) mEnd.push_back(0);
-        lastId = found.first->second;
+        lastId = ids.Id(hit.mSourceName, hit.mSourceSize);
+        if (lastId == mEnd.size()) mEnd.push_back(0);
         last = &hit;
       }
       mGroup[i] = lastId;

@@ -159,6 +159,31 @@ TEST(HitChainerTest, ChainsStayOnTheirSourceRecord) {
   }
 }
 
+// Many records, their hits interleaved along one diagonal: every record still
+// gets one chain of its own two hits, in the order of the records' first hits.
+TEST(HitChainerTest, ManyInterleavedRecordsChainApart) {
+  const int records = 300;
+  std::vector<std::string> names;
+  for (int r = 0; r < records; ++r) names.push_back("ctg" + std::to_string((r * 7) % records));
+  std::vector<HitRow> rows;
+  for (int pass = 0; pass < 2; ++pass)
+    for (int r = 0; r < records; ++r) {
+      const unsigned long s = pass * 200 + r;
+      rows.push_back({s, s, 32, names[r].c_str(), 1000 + r % 2});
+    }
+  SearchResultVec hits = Hits(rows);
+  std::vector<Chain> chains;
+  HitChainer().ComputeChains(hits, chains);
+  ASSERT_EQ(chains.size(), static_cast<size_t>(records));
+  for (int r = 0; r < records; ++r) {
+    const unsigned long s = r, e = r + 231;
+    EXPECT_EQ(Describe(chains[r]), names[r] + " " + std::to_string(1000 + r % 2) + " " +
+                                       std::to_string(s) + ".." + std::to_string(e) + " read7 900 " +
+                                       std::to_string(s) + ".." + std::to_string(e) +
+                                       " segs=2 bases=64");
+  }
+}
+
 // Hits of 2^28 bases, each one base further along one diagonal (the window
 // widened to reach them): eight of them sum to 2^31, past INT_MAX.
 TEST(HitChainerTest, ChainScoreSaturatesAtIntMax) {
