@@ -27,9 +27,10 @@ public:
   Segment() : mSpareInt(0), mSourceStart(0), mSourceEnd(0), mQueryStart(0), mQueryEnd(0) {}
 };
 
-// Hits joined along one diagonal. Begin fields come from the first hit, end
-// fields from the hit joined last; mBases sums the hits' lengths on the
-// source. mSegments is empty for a chain of a single hit.
+// Hits of one source record joined along one diagonal. Begin fields come
+// from the first hit, end fields from the hit joined last; mBases sums the
+// hits' lengths on the source, stopping at INT_MAX. mSegments is empty for a
+// chain of a single hit.
 class Chain {
 public:
   std::vector<Segment> mSegments;
@@ -67,12 +68,14 @@ public:
   bool InWindow(Chain& chain, SearchResult& hit);
 
   // Sorts hits by source start (stable) and appends the chains found by the
-  // greedy forward scan to chains (which is not cleared). Every hit belongs
-  // to exactly one chain.
+  // greedy forward scan to chains (which is not cleared), in the order of
+  // their first hits. A hit joins only a chain of its own source record (same
+  // name and size as the chain's first hit), and the scan for a chain visits
+  // only that record's hits. Every hit belongs to exactly one chain.
   void ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains);
-  // The exhaustive variant: every unjoined hit is a candidate for every
-  // chain, before or after its first hit, without the early stop; a hit that
-  // formed a chain of its own may be joined again by a later chain.
+  // The exhaustive variant: every unjoined hit of the chain's source record
+  // is a candidate, before or after its first hit, without the early stop; a
+  // hit that formed a chain of its own may be joined again by a later chain.
   void ComputeChains0(SearchResultVec& hits, std::vector<Chain>& chains);
 
   void WriteTabbedHeader(std::ostream& out);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -13,13 +14,14 @@ struct HitRow {
   unsigned long s, q;
   unsigned long len;
   const char* source;
+  long size = 0;  // 0: 700 for chrB, 5000 for any other name
 };
 
 SearchResultVec Hits(const std::vector<HitRow>& rows) {
   SearchResultVec v;
   for (const HitRow& h : rows) {
     std::string name = h.source;
-    v.add(name, name == "chrB" ? 700 : 5000, h.s, h.s + h.len - 1);
+    v.add(name, h.size ? h.size : name == "chrB" ? 700 : 5000, h.s, h.s + h.len - 1);
     v.back().setQueryStart(h.q);
     v.back().setQueryEnd(h.q + h.len - 1);
     v.back().setQueryName("read7");
@@ -91,9 +93,6 @@ TEST(HitChainerTest, ComputeChainsGroupsHitsAlongDiagonals) {
        {{0, 0, 32, "chrA"}, {10, 130, 32, "chrA"}, {50, 90, 32, "chrA"}},
        {"chrA 5000 0..81 read7 900 0..121 segs=2 bases=64",
         "chrA 5000 10..41 read7 900 130..161 segs=0 bases=32"}},
-      {"hits of two source records join, named after the first",
-       {{100, 100, 32, "chrA"}, {110, 110, 32, "chrB"}},
-       {"chrA 5000 100..141 read7 900 100..141 segs=2 bases=64"}},
   };
   HitChainer chainer;
   for (const auto& c : cases) {
@@ -108,6 +107,115 @@ TEST(HitChainerTest, ComputeChainsGroupsHitsAlongDiagonals) {
     EXPECT_EQ(Describe(chains), c.chains);
     for (size_t i = 1; i < hits.size(); ++i)
       EXPECT_LE(hits[i - 1].sourceStart(), hits[i].sourceStart());
+  }
+}
+
+// A source record is its name and size together; hits of different records
+// never share a chain, whatever their coordinates. Both chainers agree here.
+TEST(HitChainerTest, ChainsStayOnTheirSourceRecord) {
+  const struct {
+    const char* what;
+    std::vector<HitRow> hits;
+    std::vector<std::string> chains;
+  } cases[] = {
+      {"different name, same size",
+       {{100, 100, 32, "chrA"}, {110, 110, 32, "chrC"}},
+       {"chrA 5000 100..131 read7 900 100..131 segs=0 bases=32",
+        "chrC 5000 110..141 read7 900 110..141 segs=0 bases=32"}},
+      {"same name, different size",
+       {{100, 100, 32, "chrA"}, {110, 110, 32, "chrA", 6000}},
+       {"chrA 5000 100..131 read7 900 100..131 segs=0 bases=32",
+        "chrA 6000 110..141 read7 900 110..141 segs=0 bases=32"}},
+      {"interleaved records on one diagonal make one chain each",
+       {{0, 0, 32, "chrA"}, {10, 10, 32, "chrB"}, {20, 20, 32, "chrA"}, {30, 30, 32, "chrB"},
+        {40, 40, 32, "chrA"}},
+       {"chrA 5000 0..71 read7 900 0..71 segs=3 bases=96",
+        "chrB 700 10..61 read7 900 10..61 segs=2 bases=64"}},
+      {"chains in the order of their first hits, given in any order",
+       {{30, 30, 32, "chrA"}, {40, 40, 32, "chrB"}, {10, 10, 32, "chrA"}, {5, 5, 32, "chrB"},
+        {1000, 1000, 32, "chrC"}, {900, 900, 32, "chrA"}},
+       {"chrB 700 5..71 read7 900 5..71 segs=2 bases=64",
+        "chrA 5000 10..61 read7 900 10..61 segs=2 bases=64",
+        "chrA 5000 900..931 read7 900 900..931 segs=0 bases=32",
+        "chrC 5000 1000..1031 read7 900 1000..1031 segs=0 bases=32"}},
+      // Another record's hit far past the chain end does not end the scan.
+      {"far hit of another record between two joinable ones",
+       {{0, 0, 32, "chrA"}, {5, 5, 32, "chrB"}, {900, 5, 32, "chrC"}, {20, 20, 32, "chrA"}},
+       {"chrA 5000 0..51 read7 900 0..51 segs=2 bases=64",
+        "chrB 700 5..36 read7 900 5..36 segs=0 bases=32",
+        "chrC 5000 900..931 read7 900 5..36 segs=0 bases=32"}},
+  };
+  HitChainer chainer;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SearchResultVec hits = Hits(c.hits);
+    std::vector<Chain> greedy;
+    chainer.ComputeChains(hits, greedy);
+    EXPECT_EQ(Describe(greedy), c.chains);
+    hits = Hits(c.hits);
+    std::vector<Chain> exhaustive;
+    chainer.ComputeChains0(hits, exhaustive);
+    EXPECT_EQ(Describe(exhaustive), c.chains);
+  }
+}
+
+// Many records, their hits interleaved along one diagonal: every record still
+// gets one chain of its own two hits, in the order of the records' first hits.
+TEST(HitChainerTest, ManyInterleavedRecordsChainApart) {
+  const int records = 300;
+  std::vector<std::string> names;
+  for (int r = 0; r < records; ++r) names.push_back("ctg" + std::to_string((r * 7) % records));
+  std::vector<HitRow> rows;
+  for (int pass = 0; pass < 2; ++pass)
+    for (int r = 0; r < records; ++r) {
+      const unsigned long s = pass * 200 + r;
+      rows.push_back({s, s, 32, names[r].c_str(), 1000 + r % 2});
+    }
+  SearchResultVec hits = Hits(rows);
+  std::vector<Chain> chains;
+  HitChainer().ComputeChains(hits, chains);
+  ASSERT_EQ(chains.size(), static_cast<size_t>(records));
+  for (int r = 0; r < records; ++r) {
+    const unsigned long s = r, e = r + 231;
+    EXPECT_EQ(Describe(chains[r]), names[r] + " " + std::to_string(1000 + r % 2) + " " +
+                                       std::to_string(s) + ".." + std::to_string(e) + " read7 900 " +
+                                       std::to_string(s) + ".." + std::to_string(e) +
+                                       " segs=2 bases=64");
+  }
+}
+
+// Hits of 2^28 bases, each one base further along one diagonal (the window
+// widened to reach them): eight of them sum to 2^31, past INT_MAX.
+TEST(HitChainerTest, ChainScoreSaturatesAtIntMax) {
+  const unsigned long len = 1ul << 28;
+  const struct { int hits; int bases; } cases[] = {
+      {1, 1 << 28}, {7, 7 << 28}, {8, INT_MAX}, {12, INT_MAX},
+  };
+  HitChainer chainer;
+  chainer.mWindowLength = 1 << 29;
+  chainer.mMinScore = 500;
+  for (const auto& c : cases) {
+    std::vector<HitRow> rows;
+    for (int i = 0; i < c.hits; ++i) rows.push_back({static_cast<unsigned long>(i), static_cast<unsigned long>(i), len, "chrA"});
+    for (bool exhaustive : {false, true}) {
+      SCOPED_TRACE(std::to_string(c.hits) + (exhaustive ? " hits, exhaustive" : " hits"));
+      SearchResultVec hits = Hits(rows);
+      std::vector<Chain> chains;
+      if (exhaustive)
+        chainer.ComputeChains0(hits, chains);
+      else
+        chainer.ComputeChains(hits, chains);
+      ASSERT_EQ(chains.size(), 1u);
+      EXPECT_EQ(chains[0].mBases, c.bases);
+      EXPECT_EQ(chains[0].mSegments.size(), c.hits > 1 ? static_cast<size_t>(c.hits) : 0u);
+      // The best chain passes the score filter.
+      Sequence query;
+      query.mName = "q";
+      std::ostringstream out;
+      chainer.WriteTabbed(out, query, chains[0], false);
+      EXPECT_NE(out.str().find("\t" + std::to_string(c.bases) + "\t+\n"), std::string::npos)
+          << out.str();
+    }
   }
 }
 
