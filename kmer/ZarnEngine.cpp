@@ -1,41 +1,11 @@
 #include "kmer/ZarnEngine.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <iostream>
 
 #include "toolkit/FASTAFile.h"
-
-bool OpenZarnInput(igzstream& in, const std::string& name, std::string& reason)
-{
-    struct stat st;
-    if (stat(name.c_str(), &st) != 0) {
-        reason = std::string("cannot open: ") + std::strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        reason = "cannot open: Is a directory";
-        return false;
-    }
-    errno = 0;
-    in.open(name.c_str(), std::ios::in);
-    if (in.fail()) {
-        reason = std::string("cannot open: ") + (errno ? std::strerror(errno) : "open failed");
-        return false;
-    }
-    // The first read finds unreadable files and damaged gzip headers now,
-    // before the caller writes anything.
-    in.peek();
-    if (in.bad()) {
-        reason = "read error (unreadable file or damaged gzip data)";
-        return false;
-    }
-    in.clear();  // an empty file: the end found by peek is found again by the reader
-    return true;
-}
+#include "toolkit/InputFile.h"
 
 ZarnEngine::ZarnEngine()
     : mSpareSequences(), mSpareNameMap(), mMerLocations(), mRepeatModel()
@@ -51,7 +21,7 @@ ZarnEngine::ZarnEngine()
 bool ZarnEngine::SetupRepeatModel(std::string fileName, int maxCount)
 {
     igzstream in;
-    if (!OpenZarnInput(in, fileName, mError))
+    if (!OpenInputFile(in, fileName, mError))
         return false;
     ReadDistResult status = mRepeatModel.ReadDist(in, 1);
     in.close();
@@ -66,7 +36,7 @@ bool ZarnEngine::SetupRepeatModel(std::string fileName, int maxCount)
 bool ZarnEngine::AddSource(std::string fileName)
 {
     igzstream in;
-    if (!OpenZarnInput(in, fileName, mError))
+    if (!OpenInputFile(in, fileName, mError))
         return false;
     SourceScanStatus status = mMerLocations.Add(in);
     bool failed = in.bad();

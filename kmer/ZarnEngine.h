@@ -87,10 +87,4 @@ public:
     bool Compare(std::istream& in, std::ostream& out);
 };
 
-// Opens name through the gzip input stream and tries its first byte, so that
-// a missing or unreadable file, a directory, or damaged gzip data at its
-// start, is found before anything is read or written. Returns false with the
-// reason in reason; on success the stream stands at the file's start.
-bool OpenZarnInput(igzstream& in, const std::string& name, std::string& reason);
-
 #endif

@@ -3,7 +3,8 @@
 //
 // Exit status: 0 after a run, 1 on a bad command line or an unusable -s / -F
 // value, 2 when a file cannot be opened, created, read or written, or when
-// memory runs out.
+// memory runs out. Errors and the reading of numeric option values follow
+// the rules of toolkit/ProgramError.h, shared with zarnmerdist.
 
 #include <cerrno>
 #include <cstdlib>
@@ -16,8 +17,10 @@
 #include "kmer/Mer.h"
 #include "kmer/ZarnEngine.h"
 #include "toolkit/GetOption.h"
+#include "toolkit/InputFile.h"
 #include "toolkit/MiscUtils.h"
 #include "toolkit/ParseUtils.h"
+#include "toolkit/ProgramError.h"
 #include "toolkit/gzstream.h"
 
 
@@ -130,25 +133,9 @@ void SetupOptions(int argc, char** argv)
     }
 }
 
-// One line on standard error, then the exit status.
-static void Fail(const std::string& message, int status)
-{
-    std::cout.flush();
-    std::cerr << "zarn: " << message << std::endl;
-    exit(status);
-}
-
-// Memory ran out while doing task on the file name: one line on standard
-// error, exit status 2. Builds no string of its own, as memory is short.
-static void OutOfMemory(const char* task, const std::string& name)
-{
-    std::cout << std::endl;
-    std::cerr << "zarn: out of memory while " << task << " " << name << std::endl;
-    exit(2);
-}
-
 int main(int argc, char** argv)
 {
+    SetProgramName("zarn");
     std::cout << "ZARN" << std::endl;
     SetupOptions(argc, argv);
 
@@ -164,7 +151,7 @@ int main(int argc, char** argv)
         try {
             modelRead = engine.SetupRepeatModel(OptKMerFile, OptMaxKMerCount);
         } catch (const std::bad_alloc&) {
-            OutOfMemory("reading the repeat model", OptKMerFile);
+            FailOutOfMemory("reading the repeat model", OptKMerFile);
         }
         if (!modelRead) {
             std::cout << std::endl;
@@ -191,7 +178,7 @@ int main(int argc, char** argv)
     // query never creates or empties the output file.
     igzstream query;
     std::string reason;
-    if (!OpenZarnInput(query, OptQueryName, reason))
+    if (!OpenInputFile(query, OptQueryName, reason))
         Fail(OptQueryName + ": " + reason, 2);
     // Truncating the output file must never destroy an input.
     if (SameFile(OptOutName, OptSourceName) || SameFile(OptOutName, OptQueryName) ||
@@ -205,7 +192,7 @@ int main(int argc, char** argv)
     try {
         indexed = engine.AddSource(OptSourceName);
     } catch (const std::bad_alloc&) {
-        OutOfMemory("indexing", OptSourceName);
+        FailOutOfMemory("indexing", OptSourceName);
     }
     if (!indexed)
         Fail(OptSourceName + ": " + engine.mError, 2);
@@ -228,7 +215,7 @@ int main(int argc, char** argv)
         compared = engine.Compare(query, out);
     } catch (const std::bad_alloc&) {
         out.close();  // the chain lines written so far stay in the file
-        OutOfMemory("comparing", OptQueryName);
+        FailOutOfMemory("comparing", OptQueryName);
     }
     if (!compared) {
         const bool writeFailed = out.fail();

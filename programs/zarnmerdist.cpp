@@ -3,14 +3,16 @@
 //
 // Exit status: 0 after a complete run, 1 on a bad command line, 2 when an input
 // file cannot be read, the output file cannot be written, or memory runs out;
-// on status 2 no distribution file is left behind.
+// on status 2 no distribution file is left behind. Errors and the reading of
+// the numeric arguments follow the rules of toolkit/ProgramError.h, shared
+// with zarn.
 
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <new>
@@ -18,32 +20,11 @@
 
 #include "kmer/Mer.h"
 #include "kmer/MerRepeatModel.h"
+#include "toolkit/CLibraryAdditions.h"
+#include "toolkit/InputFile.h"
 #include "toolkit/MiscUtils.h"
+#include "toolkit/ProgramError.h"
 #include "toolkit/gzstream.h"
-
-static void Fail(int status, const std::string& message) {
-  std::cout.flush();
-  std::cerr << "zarnmerdist: " << message << std::endl;
-  exit(status);
-}
-
-// A numeric argument as atoi reads it (text without digits is 0); a value
-// beyond int's range is a bad command line rather than an undefined number.
-static int NumericArgument(const char* name, const char* text) {
-  errno = 0;
-  const long v = strtol(text, nullptr, 10);
-  if (errno == ERANGE || v > INT_MAX || v < INT_MIN)
-    Fail(1, std::string(name) + " is out of range, got '" + text + "'");
-  return (int)v;
-}
-
-// Memory ran out while doing task on the file name: one line on standard
-// error, exit status 2. Builds no string of its own, as memory is short.
-static void OutOfMemory(const char* task, const std::string& name) {
-  std::cout << std::endl;
-  std::cerr << "zarnmerdist: out of memory while " << task << " " << name << std::endl;
-  exit(2);
-}
 
 // Removes a cut-short output file; only a regular file, never a device or
 // other special file or a link that the output name may stand for.
@@ -53,25 +34,26 @@ static void RemoveIfRegular(const std::string& name) {
 }
 
 int main(int argc, char** argv) {
+  SetProgramName("zarnmerdist");
   if (argc < 7) {
     std::cout << "\n zarnmerdist merlen thinfactor thinslice minCount outFile file1 [file2 file3 ...]\n";
     std::cout.flush();
     exit(1);
   }
-  const int merlen = NumericArgument("merlen", argv[1]);
-  const int thinfactor = NumericArgument("thinfactor", argv[2]);
-  const int thinslice = NumericArgument("thinslice", argv[3]);
-  const int minCount = NumericArgument("minCount", argv[4]);
+  const int merlen = AtoiClamped(argv[1]);
+  const int thinfactor = AtoiClamped(argv[2]);
+  const int thinslice = AtoiClamped(argv[3]);
+  const int minCount = AtoiClamped(argv[4]);
   const std::string outFile = argv[5];
   if (merlen < 1 || merlen > 32)
-    Fail(1, std::string("merlen must be between 1 and 32, got '") + argv[1] + "'");
+    Fail(std::string("merlen ") + argv[1] + ": the k-mer length must lie between 1 and 32", 1);
   if (thinfactor < 1)
-    Fail(1, std::string("thinfactor must be at least 1, got '") + argv[2] + "'");
+    Fail(std::string("thinfactor ") + argv[2] + ": the thinning factor must be at least 1", 1);
 
   // Writing the distribution over an input would destroy it: refuse before any work.
   for (int i = 6; i < argc; ++i)
     if (SameFile(outFile, argv[i]))
-      Fail(2, "output file '" + outFile + "' is also the input file '" + argv[i] + "'");
+      Fail(outFile + ": the output file is also an input file", 2);
 
   Mer::setMerSize(merlen);
   Mer::mThinFactor = thinfactor;
@@ -83,19 +65,19 @@ int main(int argc, char** argv) {
     const std::string name = argv[i];
     igzstream in;
     std::cout << "Add " << name << '\n';
-    in.open(name.c_str(), std::ios::in);
-    if (!in.good()) Fail(2, "cannot open input file '" + name + "'");
+    std::string reason;
+    if (!OpenInputFile(in, name, reason)) Fail(name + ": " + reason, 2);
     try {
       model.Add(in);
     } catch (const std::bad_alloc&) {
       // The output file is not opened yet: nothing to remove.
-      OutOfMemory("counting", name);
+      FailOutOfMemory("counting", name);
     }
     // A clean end of input has eof set and bad clear (see gzstream.h).
     const bool readFailed = in.bad() || !in.eof();
     in.close();
     if (readFailed || in.bad())
-      Fail(2, "read error in input file '" + name + "' (damaged or truncated?); no output written");
+      Fail(name + ": read error (damaged or truncated input); no output written", 2);
   }
 
   model.mDistMinCount = minCount;
@@ -106,7 +88,7 @@ int main(int argc, char** argv) {
   std::ofstream out(outFile.c_str(), std::ios::out | std::ios::trunc);
   if (!out.is_open()) {
     std::cout << '\n';
-    Fail(2, "cannot create output file '" + outFile + "'");
+    Fail(outFile + ": cannot create: " + std::strerror(errno), 2);
   }
   // A cut-short distribution file would read as a valid one: it is removed
   // after any failure.
@@ -115,12 +97,12 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     out.close();
     RemoveIfRegular(outFile);
-    OutOfMemory("writing", outFile);
+    FailOutOfMemory("writing", outFile);
   }
   if (out.fail()) {
     RemoveIfRegular(outFile);
     std::cout << '\n';
-    Fail(2, "write error in output file '" + outFile + "'");
+    Fail(outFile + ": write error", 2);
   }
   std::cout << "done." << std::endl;
   exit(0);

@@ -48,6 +48,21 @@ TEST(TextToNumber, AtoiAndAtofFollowTheCLibrary) {
     }
 }
 
+TEST(TextToNumber, ClampToIntHoldsAtTheLimits) {
+    struct Case { long long v; int want; };
+    const Case cases[] = {
+        {0, 0}, {-5, -5}, {INT_MAX, INT_MAX}, {INT_MIN, INT_MIN},
+        {INT_MAX + 1LL, INT_MAX}, {INT_MIN - 1LL, INT_MIN},
+        {4294967296LL + 7, INT_MAX},  // would wrap to 7
+        {LLONG_MAX, INT_MAX}, {LLONG_MIN, INT_MIN},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ClampToInt(c.v), c.want) << c.v;
+    // Text beyond even the long range is held at the int limit of its sign.
+    EXPECT_EQ(AtoiClamped("99999999999999999999999"), INT_MAX);
+    EXPECT_EQ(AtoiClamped("-99999999999999999999999"), INT_MIN);
+}
+
 TEST(TextToNumber, TodigitReportsNonDigits) {
     EXPECT_EQ(todigit('0'), 0);
     EXPECT_EQ(todigit('9'), 9);

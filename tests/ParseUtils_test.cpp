@@ -59,6 +59,13 @@ TEST(ParseUtilsTests, StartsWithContainsAndCharacterClasses) {
         EXPECT_TRUE(IsBase(c)) << c;
     for (char c : std::string("UuBb-* \0", 8))
         EXPECT_FALSE(IsBase(c)) << c;
+
+    // White space is exactly gWS: carriage return, form feed, vertical tab
+    // and NUL are not, so a CRLF line keeps its '\r' as text.
+    for (char c : gWS)
+        EXPECT_TRUE(IsWS(c)) << int(c);
+    for (char c : std::string("\r\f\va_\0", 6))
+        EXPECT_FALSE(IsWS(c)) << int(c);
 }
 
 TEST(ParseUtilsTests, ShowHidden) {

@@ -50,14 +50,17 @@ std::string ftoa(float v, std::string format) {
 #pragma GCC diagnostic pop
 }
 
-int AtoiClamped(const char* s) {
-    long v = std::strtol(s, nullptr, 10);
+int ClampToInt(long long v) {
     if (v > INT_MAX)
         return INT_MAX;
     if (v < INT_MIN)
         return INT_MIN;
     return static_cast<int>(v);
 }
+
+// strtol holds a run beyond the long range at LONG_MAX or LONG_MIN, which the
+// clamp then holds at the int limit of the same sign.
+int AtoiClamped(const char* s) { return ClampToInt(std::strtol(s, nullptr, 10)); }
 
 int atoi(const std::string& s) { return AtoiClamped(s.c_str()); }
 

@@ -19,6 +19,10 @@ std::string ftoa(float v);                          // "%f"
 std::string ftostring(float v);                     // "%f"
 std::string ftoa(float v, std::string format);      // caller's format, one double argument
 
+// The nearest int to v: a value beyond the int range is held at INT_MAX or
+// INT_MIN rather than wrapped.
+int ClampToInt(long long v);
+
 // Text to number.
 // The C atoi's reading (leading blanks, a sign, digits; 0 without digits),
 // except that a value beyond the int range is held at INT_MAX or INT_MIN

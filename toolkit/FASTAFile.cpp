@@ -17,8 +17,6 @@ const int kLineBufferSize = 4900;
 const int kReadRecordsGrowth = 300;
 const int kRead0Reserve = 2000;
 
-bool IsWS(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
 // Split header: name = first word at or after `from`, description = the text
 // after the one white-space character that ended the name ("" when the name
 // reaches the end or that character is the last).

@@ -27,8 +27,6 @@ constexpr const char kDigits[] = "1234567890";
 // finds nothing.
 inline size_t Idx(int pos) { return static_cast<size_t>(static_cast<long>(pos)); }
 
-inline bool IsWS(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
 } // namespace
 
 // ---- editing in place ------------------------------------------------------
@@ -247,8 +245,7 @@ long GetNextLong(const std::string& s, int from, int& next) {
 // Scanned as a long, so a value beyond the int range is held at its limit
 // rather than wrapped into a plausible small number.
 int GetNextInteger(const std::string& s, int from, int& next) {
-    long v = GetNextLong(s, from, next);
-    return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
+    return ClampToInt(GetNextLong(s, from, next));
 }
 
 uint64_t GetNextUInt64(const std::string& s, int from, int& next) {

@@ -15,6 +15,9 @@ extern const std::string gNumbers;   // "1234567890"
 extern const std::string gLetters;   // "a".."z"
 extern const std::string gUCLetters; // "A".."Z"
 
+// The one white-space test of the toolkit: a character of gWS.
+inline bool IsWS(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
 // Editing in place.
 void StripLeadingSpaces(std::string& s);
 void StripTrailingSpace(std::string& s);

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <ostream>
 
+#include "toolkit/CLibraryAdditions.h"
 #include "toolkit/ParseUtils.h"
 
 namespace {
@@ -27,18 +28,6 @@ std::string OneBased(long v)
 std::string RangeSuffix(long start, long end)
 {
     return "[" + OneBased(start) + "," + OneBased(end) + "]";
-}
-
-bool IsWS(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
-// Conversions that run past either end of the int range give the nearest int.
-int ClampToInt(long long v)
-{
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(v);
 }
 
 // Values 0 .. left and right .. size-1 become mask. The back loop compares

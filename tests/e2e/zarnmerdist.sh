@@ -62,6 +62,9 @@ minCount 2|4 1 0 2 out.dist mixed.fa|out.dist\t4\t1\t0\t2|ACGT\t2\n
 several files in order|4 1 0 1 out.dist acgtt.fa both.fa mixed.fa acgtt.fa|out.dist\t4\t1\t0\t1|ACGT\t6\nAACG\t5\nGTTA\t1\nGTAA\t1\nCGTA\t1\n
 k 1|1 1 0 1 out.dist mixed.fa|out.dist\t1\t1\t0\t1|A\t5\nC\t4\n
 empty input file|4 1 0 1 out.dist empty.fa acgtt.fa|out.dist\t4\t1\t0\t1|ACGT\t1\nAACG\t1\n
+thinfactor beyond int held at INT_MAX|4 4294967297 0 1 out.dist acgtt.fa|out.dist\t4\t2147483647\t0\t1|
+thinslice beyond int held at INT_MAX|4 1 99999999999 1 out.dist acgtt.fa|out.dist\t4\t1\t2147483647\t1|
+minCount beyond int held at INT_MIN|4 1 0 -4294967295 out.dist acgtt.fa|out.dist\t4\t1\t0\t-2147483648|ACGT\t1\nAACG\t1\n
 CASES
 
 # Several files: one "Add" line per file, in command-line order.
@@ -109,7 +112,7 @@ if [ -n "$ZARN" ] && [ -x "$ZARN" ]; then
     fail "zarn -K: no MerSize line: $(cat zarn.stdout)"
 fi
 
-# --- Bad numeric arguments: exit status 1, no file ------------------------
+# --- Unusable numeric arguments: exit status 1, no file -------------------
 while read -r word args; do
   rm -f out.dist
   # shellcheck disable=SC2086
@@ -125,9 +128,7 @@ merlen      -4 1 0 1 out.dist acgtt.fa
 thinfactor  4 0 0 1 out.dist acgtt.fa
 thinfactor  4 -3 0 1 out.dist acgtt.fa
 merlen      4294967300 1 0 1 out.dist acgtt.fa
-thinfactor  4 4294967297 0 1 out.dist acgtt.fa
-thinslice   4 1 99999999999 1 out.dist acgtt.fa
-minCount    4 1 0 -4294967295 out.dist acgtt.fa
+thinfactor  4 -4294967297 0 1 out.dist acgtt.fa
 CASES
 
 # --- Unreadable input: exit status 2, the output file left as it was -------
@@ -159,7 +160,7 @@ for args in "same.fa same.fa" "same-link.fa acgtt.fa same.fa"; do
   # shellcheck disable=SC2086
   run 4 1 0 1 $args
   expect_status 2 "output is an input [$args]"
-  expect_stderr "is also the input file" "output is an input [$args]"
+  expect_stderr "the output file is also an input file" "output is an input [$args]"
   cmp -s acgtt.fa same.fa || fail "output is an input [$args]: same.fa changed"
 done
 
