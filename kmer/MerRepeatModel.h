@@ -197,6 +197,13 @@ ReadDistResult MerRepeatModel<F>::ReadDist(std::istream& in, int minCount) {
   Mer::mThinSlice = values[2];
   const int k = Mer::mMerSize;
 
+  // The body is gathered first and the map built at its final size: a file
+  // lists its k-mers in the writer's table order, and inserting them in that
+  // order into a table that is still growing piles them into one probe run
+  // whose length grows with the file (quadratic time).
+  std::vector<Mer> mers;
+  std::vector<int> counts;
+  std::vector<std::size_t> marks;  // entries gathered at each 100,000th body line
   int n = 1;  // body lines read; body line n is line n + 1 of the file
   while (end == LineEnd::Newline) {
     end = ReadTextLine(in, line);
@@ -214,13 +221,24 @@ ReadDistResult MerRepeatModel<F>::ReadDist(std::istream& in, int minCount) {
       if (count >= minCount) {
         Mer m;
         for (int i = 0; i < k; ++i) m.ShiftInBase(line[i]);
-        this->mCounts[m] = count;
+        mers.push_back(m);
+        counts.push_back(count);
       }
     }
-    if (n % 100000 == 0)
-      std::cerr << "Mers seen:" << n << "\t size=" << this->mCounts.size() << '\n';
+    if (n % 100000 == 0) marks.push_back(mers.size());
     ++n;
   }
+
+  typename Mer2IntMap<F>::CountMap table(this->mCounts.size() + mers.size());
+  for (const auto& e : this->mCounts) table[e.first] = e.second;
+  std::size_t mark = 0;
+  for (std::size_t i = 0; i <= mers.size(); ++i) {
+    // The progress lines, each with the map's size after its body line.
+    for (; mark < marks.size() && marks[mark] == i; ++mark)
+      std::cerr << "Mers seen:" << (mark + 1) * 100000 << "\t size=" << table.size() << '\n';
+    if (i < mers.size()) table[mers[i]] = counts[i];
+  }
+  this->mCounts = std::move(table);
   return ReadDistResult();
 }
 
