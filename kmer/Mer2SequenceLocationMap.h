@@ -14,7 +14,8 @@
 // k-mer's bases, so the k-mers after it span it. A '>' anywhere in a line
 // starts a record named by that line from its second character. A record's
 // size is its number of counted characters. Text before the first header
-// follows the same rules under the top record index.
+// follows the same rules under the top record index; hits on it are
+// reported by FindMerLocations.
 //
 // Error reporting of the scanner: both forms of Add return a
 // SourceScanStatus; mStopLine holds the 1-based line where a fault stopped

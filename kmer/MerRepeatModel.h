@@ -71,25 +71,23 @@ inline std::string ReadDistResult::Message() const {
 }
 
 // Parsing of distribution file lines, shared by the reader's instances.
-namespace DistText {
-
-inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool IsDistBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The fields of a line separated by runs of blanks or tabs.
-inline std::vector<std::string> Fields(const std::string& line) {
+inline std::vector<std::string> DistFields(const std::string& line) {
   std::vector<std::string> fields;
   size_t i = 0;
   while (i < line.size()) {
-    while (i < line.size() && IsBlank(line[i])) ++i;
+    while (i < line.size() && IsDistBlank(line[i])) ++i;
     const size_t start = i;
-    while (i < line.size() && !IsBlank(line[i])) ++i;
+    while (i < line.size() && !IsDistBlank(line[i])) ++i;
     if (i > start) fields.push_back(line.substr(start, i - start));
   }
   return fields;
 }
 
 // A whole decimal number with an optional sign that fits an int.
-inline bool WholeNumber(const std::string& text, int& value) {
+inline bool DistWholeNumber(const std::string& text, int& value) {
   size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
   if (i == text.size()) return false;
   long long v = 0;
@@ -107,27 +105,25 @@ inline bool WholeNumber(const std::string& text, int& value) {
 // A body line: exactly k letters A, C, G or T (either case), one blank or
 // tab, a count of decimal digits (held at INT_MAX when larger), then nothing
 // but blanks or tabs.
-inline bool BodyLine(const std::string& line, int k, int& count) {
+inline bool DistBodyLine(const std::string& line, int k, int& count) {
   const size_t n = line.size();
   if (n < (size_t)k + 2) return false;
   for (int i = 0; i < k; ++i)
     if (gMerCodes.mCode[(unsigned char)line[i]] >= 4) return false;
-  if (!IsBlank(line[k])) return false;
+  if (!IsDistBlank(line[k])) return false;
   size_t i = (size_t)k + 1;
   long long v = 0;
-  const size_t digits = i;
+  const size_t countStart = i;
   for (; i < n && line[i] >= '0' && line[i] <= '9'; ++i) {
     v = v * 10 + (line[i] - '0');
     if (v > INT_MAX) v = INT_MAX;
   }
-  if (i == digits) return false;
+  if (i == countStart) return false;
   for (; i < n; ++i)
-    if (!IsBlank(line[i])) return false;
+    if (!IsDistBlank(line[i])) return false;
   count = (int)v;
   return true;
 }
-
-}  // namespace DistText
 
 // The k-mer count model with a name and the limits of an acceptable count.
 template <class F>
@@ -149,10 +145,15 @@ class MerRepeatModel : public Mer2IntMap<F> {
     return it->second >= mMinCount && it->second <= mMaxCount;
   }
 
-  // Reads a distribution file, plain or gzip-compressed: the header sets mName,
-  // mDistMinCount and the process-wide k and thinning; every body k-mer with a
-  // count of at least minCount is stored with that count. Progress goes to
-  // standard error every 100,000 body lines. Empty body lines are skipped.
+  // Reads a distribution file, plain or gzip-compressed, strictly (any other
+  // line is reported, see ReadDistStatus). The header's fields, split at
+  // blanks or tabs, give mName (the first) and k, the thinning factor, the
+  // thinning slice and mDistMinCount (the last four); k and thinning are set
+  // for the whole process. Every body k-mer with a count of at least minCount
+  // is stored with that count. Empty body lines are skipped; a line led by a
+  // blank or a tab ends the body. One CR before each newline is part of the
+  // line end. The progress line for every 100,000 body lines goes to
+  // standard error once the body is read.
   ReadDistResult ReadDist(std::istream& in, int minCount);
   ReadDistResult ReadDist(std::string fileName, int minCount);
 
@@ -170,7 +171,7 @@ ReadDistResult MerRepeatModel<F>::ReadDist(std::istream& in, int minCount) {
   if (end == LineEnd::Failed) return ReadDistResult(ReadDistReadFailed, 1);
   if (end == LineEnd::None) return ReadDistResult(ReadDistBadHeader, 1, "the file is empty");
   if (HoldsNul(line)) return ReadDistResult(ReadDistNulByte, 1);
-  const std::vector<std::string> fields = DistText::Fields(line);
+  const std::vector<std::string> fields = DistFields(line);
   if (fields.size() < 5)
     return ReadDistResult(ReadDistBadHeader, 1,
                           "expected a name, k, thinning factor, thinning slice and minimum "
@@ -179,7 +180,7 @@ ReadDistResult MerRepeatModel<F>::ReadDist(std::istream& in, int minCount) {
   int values[4];
   for (int i = 0; i < 4; ++i) {
     const std::string& field = fields[fields.size() - 4 + i];
-    if (!DistText::WholeNumber(field, values[i]))
+    if (!DistWholeNumber(field, values[i]))
       return ReadDistResult(ReadDistBadHeader, 1,
                             std::string(what[i]) + " '" + field + "' is not a whole number");
   }
@@ -211,9 +212,9 @@ ReadDistResult MerRepeatModel<F>::ReadDist(std::istream& in, int minCount) {
     if (end == LineEnd::Failed) return ReadDistResult(ReadDistReadFailed, n + 1);
     if (HoldsNul(line)) return ReadDistResult(ReadDistNulByte, n + 1);
     if (!line.empty()) {
-      if (DistText::IsBlank(line[0])) break;  // a line led by a blank or a tab ends the body
+      if (IsDistBlank(line[0])) break;  // a line led by a blank or a tab ends the body
       int count = 0;
-      if (!DistText::BodyLine(line, k, count))
+      if (!DistBodyLine(line, k, count))
         return ReadDistResult(ReadDistBadLine, n + 1,
                               "expected " + std::to_string(k) +
                                   " letters A, C, G or T, one blank or tab, and a count "
