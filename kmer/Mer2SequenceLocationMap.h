@@ -6,28 +6,41 @@
 // own FASTA scanner (Add), then asked for the hits of single k-mers
 // (FindMerLocations).
 //
+// The scanner reads the source through the shared line layer (whole lines of
+// any length, CR LF read as LF). Within a record, positions count the A, C,
+// G, T, N and X characters (either case) across lines; every other character
+// counts nothing. A k-mer is stored once k bases of the record have been
+// read, at the position of its last base minus k plus 1; an N or X keeps the
+// k-mer's bases, so the k-mers after it span it. A '>' anywhere in a line
+// starts a record named by that line from its second character. A record's
+// size is its number of counted characters. Text before the first header
+// follows the same rules under the top record index; hits on it are
+// reported by FindMerLocations.
+//
 // Error reporting of the scanner: both forms of Add return a
-// SourceScanStatus.
+// SourceScanStatus; mStopLine holds the 1-based line where a fault stopped
+// the scan (0 for Ok).
 //   Ok             the stream was read to its end.
 //   ReadFailed     the stream failed before its end (it never opened, or a
 //                  read error); the scan stopped there. Everything read before
 //                  the failure is indexed, and the record being read is
 //                  closed with the size counted so far.
+//   NulByte        a line holds a NUL byte: damaged text. Nothing of that
+//                  line is indexed; the record being read is closed with the
+//                  size counted before it.
 //   TooManyRecords the file holds more records than a location can number
 //                  (MAXSOURCERECORDS, one less when sequence stands before
 //                  the first header, since that text takes the top index).
 //                  The scan stopped at the first header that did not fit; the
 //                  records before it are indexed and closed, nothing of that
 //                  header or after it is.
-//   RecordTooLong  a record's scanned length (its size, pos + k) would pass
-//                  the largest int, which starts and sizes are kept in. The
-//                  scan stopped at the character that did not fit; the
-//                  record is closed with the size counted so far.
+//   RecordTooLong  a record's size would pass the largest int, which starts
+//                  and sizes are kept in. The scan stopped at the character
+//                  that did not fit; the record is closed with the size
+//                  counted so far.
 // In every case mSourceSizes ends with one entry per entry of mSourceNames
-// (a single entry, k, when no header was read). The scanner writes no
-// message itself; the caller reports the status.
-// Lines of any length are read as single lines: a line longer than the
-// shared buffer is scanned in pieces with the same result.
+// (a single entry, the count of the text read, when no header was read). The
+// scanner writes no message itself; the caller reports the status.
 
 #include <climits>
 #include <cstdint>
@@ -40,7 +53,7 @@
 #include "kmer/MerHashMap.h"
 #include "kmer/MerRepeatModel.h"
 #include "kmer/SearchResult.h"
-#include "toolkit/CLibraryAdditions.h"
+#include "toolkit/LineReader.h"
 
 // Accessor interface of one stored location. No virtual destructor: locations
 // live by value in their lists (the destructor is protected for that reason).
@@ -104,7 +117,7 @@ public:
   using std::vector<LocT>::vector;
 };
 
-enum class SourceScanStatus { Ok, ReadFailed, TooManyRecords, RecordTooLong };
+enum class SourceScanStatus { Ok, ReadFailed, TooManyRecords, RecordTooLong, NulByte };
 
 template <class HashF, class LocT, class RepeatHashF>
 class Mer2SequenceLocationMap {
@@ -116,9 +129,11 @@ public:
   int mMaxLocations;                       // most locations kept for one k-mer
   int mLocationCount;                      // locations appended to an existing list
   std::vector<std::string> mSourceNames;   // header text after '>', by record index
-  std::vector<int> mSourceSizes;           // scanned length, by record index
+  std::vector<int> mSourceSizes;           // counted characters, by record index
+  long mStopLine;                          // line where a fault stopped the scan, 0 if none
 
-  Mer2SequenceLocationMap() : mLocationLists(100), mMaxLocations(999999), mLocationCount(0) {}
+  Mer2SequenceLocationMap()
+      : mLocationLists(100), mMaxLocations(999999), mLocationCount(0), mStopLine(0) {}
 
   // Scans the source FASTA stream with an empty repeat model: only thinning
   // selects k-mers.
@@ -138,38 +153,6 @@ public:
   void FindMerLocations(Mer& m, SearchResultVec& hits);
 };
 
-// Reads the lines of the source file into readbuf, a piece of at most
-// 299,999 characters at a time. A line's text ends at its first NUL byte;
-// the rest of such a line is skipped.
-class SourceLineReader {
-public:
-  static const int BUFSIZE = 300000;
-
-  explicit SourceLineReader(std::istream& in) : mIn(in), mLength(0), mMore(false) {}
-
-  // Reads the first piece of the next line. False: the stream failed before
-  // its end. At the end of input the piece is empty.
-  bool ReadLine();
-  // Reads the next piece of the current line (when Continues()).
-  bool ReadMore();
-  // Appends to text the current line from its character `from` on: the
-  // earlier pieces, this one and all further ones, which it reads. False on a
-  // failed read.
-  bool LineFrom(size_t from, std::string& text);
-
-  int Length() const { return mLength; }      // characters of this piece
-  bool Continues() const { return mMore; }    // the line goes on in another piece
-  bool AtEnd() const { return mIn.eof(); }
-
-private:
-  bool Read();
-
-  std::istream& mIn;
-  int mLength;
-  bool mMore;
-  std::string mHead;  // earlier pieces of the current line
-};
-
 template <class HashF, class LocT, class RepeatHashF>
 SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(std::istream& in) {
   MerRepeatModel<RepeatHashF> model;
@@ -180,58 +163,49 @@ template <class HashF, class LocT, class RepeatHashF>
 SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
     std::istream& in, MerRepeatModel<RepeatHashF>& model) {
   const int k = Mer::mMerSize;
-  const int maxPos = INT_MAX - k;  // pos + k, the record's size, must fit an int
   long maxRecords = LocT::MAXSOURCERECORDS;
-  SourceLineReader reader(in);
   SourceScanStatus status = SourceScanStatus::Ok;
+  std::string line;
+  long lineNo = 0;
   Mer m;
-  int pos = 0;
+  int pos = 0;    // counted characters of the current record
+  int bases = 0;  // bases of the current record read so far, up to k
   int r = -1;
-  int col = 0;
 
-  if (!reader.ReadLine()) {
-    status = SourceScanStatus::ReadFailed;
-  } else {
-    for (;;) {
-      const char c = readbuf[col++];
+  while (status == SourceScanStatus::Ok) {
+    const LineEnd end = ReadTextLine(in, line);
+    if (end == LineEnd::None) break;
+    ++lineNo;
+    if (end == LineEnd::Failed) {
+      status = SourceScanStatus::ReadFailed;
+      break;
+    }
+    if (HoldsNul(line)) {
+      status = SourceScanStatus::NulByte;
+      break;
+    }
+    const char* text = line.data();
+    const size_t len = line.size();
+    for (size_t col = 0; col < len; ++col) {
+      const char c = text[col];
       const unsigned char code = gMerCodes.mCode[(unsigned char)c];
       if (code < 4 || c == 'N' || c == 'n' || c == 'X' || c == 'x') {
-        if (pos == maxPos) {
+        if (pos == INT_MAX) {
           status = SourceScanStatus::RecordTooLong;
           break;
         }
         ++pos;
         if (code < 4) {
           m.ShiftInBits(static_cast<char>(code));
-          AddMerLocation(m, r, pos, model);
+          if (bases < k) ++bases;
+          if (bases == k) AddMerLocation(m, r, pos - k, model);
         }
         // an N or X only advances pos: the k-mer keeps its bases and spans it
         continue;
       }
-      if (c == '\0') {
-        if (reader.Continues()) {
-          if (!reader.ReadMore()) {
-            status = SourceScanStatus::ReadFailed;
-            break;
-          }
-        } else {
-          if (reader.AtEnd()) break;
-          if (!reader.ReadLine()) {
-            status = SourceScanStatus::ReadFailed;
-            break;
-          }
-        }
-        col = 0;
-        continue;
-      }
-      if (c != '>') continue;  // blanks, digits, other letters: skipped
+      if (c != '>') continue;  // blanks, digits, other letters: counted nothing
 
       // A header: its name is the whole line from its second character.
-      std::string name;
-      if (!reader.LineFrom(1, name)) {
-        status = SourceScanStatus::ReadFailed;
-        break;
-      }
       // Text before the first header is stored under the top index, which
       // then cannot serve a record as well.
       if (r == -1 && pos > 0) maxRecords = LocT::MAXSOURCERECORDS - 1;
@@ -239,35 +213,18 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
         status = SourceScanStatus::TooManyRecords;
         break;
       }
-      mSourceNames.push_back(name);
-      if (r != -1) mSourceSizes.push_back(pos + k);
+      mSourceNames.push_back(line.substr(1));
+      if (r != -1) mSourceSizes.push_back(pos);
       ++r;
       pos = 0;
-
-      // The first k characters of the record's first line give the k-mer at
-      // position 0 whatever they are; a shorter line gives it from its own
-      // characters only.
-      if (!reader.ReadLine()) {
-        status = SourceScanStatus::ReadFailed;
-        break;
-      }
-      // A header right after a header: this record has no sequence, and the
-      // line starts the next record (not read as this one's bases).
-      if (readbuf[0] == '>') {
-        col = 0;
-        continue;
-      }
-      if (reader.Length() >= k) {
-        m.set(readbuf);
-        col = k;
-      } else {
-        m = Mer();
-        for (col = 0; col < reader.Length(); ++col) m.ShiftInBase(readbuf[col]);
-      }
-      AddMerLocation(m, r, 0, model);
+      bases = 0;
+      m = Mer();
+      break;  // the rest of the line is the name
     }
+    if (end == LineEnd::EndOfInput) break;
   }
-  mSourceSizes.push_back(pos + k);
+  mStopLine = status == SourceScanStatus::Ok ? 0 : lineNo;
+  mSourceSizes.push_back(pos);
   return status;
 }
 

@@ -51,6 +51,10 @@ bool ZarnEngine::AddSource(std::string fileName)
                  " bases: its positions cannot be counted";
         return false;
     }
+    if (status == SourceScanStatus::NulByte) {
+        mError = "line " + std::to_string(mMerLocations.mStopLine) + ": a NUL byte (damaged text)";
+        return false;
+    }
     if (failed || status != SourceScanStatus::Ok) {
         mError = "read error (damaged gzip data or failed read)";
         return false;

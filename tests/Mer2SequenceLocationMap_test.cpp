@@ -14,6 +14,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 typedef Mer2SequenceLocationMap<MerHashF, BigSequenceLocation, MerSymmetricHashF> Index;
 
 // Every stored location as "KMER record:start", in scanning order.
@@ -96,39 +98,42 @@ struct ScanCase {
 
 TEST_F(IndexTest, ScannerFollowsItsRules) {
   const std::vector<ScanCase> cases = {
-      {"first line by set, then one shift per base", ">s1\nACGTAC\n",
+      {"one k-mer per base once k bases are read", ">s1\nACGTAC\n",
        {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2"}, {"s1"}, {6}},
-      {"name keeps blanks, tabs and carriage return", ">chr1 some\tdescription\r\nACGT",
-       {"ACGT 0:0"}, {"chr1 some\tdescription\r"}, {4}},
+      {"name keeps blanks and tabs, not the CR of a CR LF end",
+       ">chr1 some\tdescription\r\nACGT\r\n", {"ACGT 0:0"}, {"chr1 some\tdescription"}, {4}},
+      {"a CR inside a line is an ordinary character", ">a\rb\r\nAC\rGT\r", {"ACGT 0:0"},
+       {"a\rb"}, {4}},
       {"N and X advance the start and the k-mer spans them", ">s\nACGT\nACNGxT\n",
        {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2", "TACG 0:4", "ACGT 0:6"}, {"s"}, {10}},
-      {"blanks, digits and other letters are skipped", ">s\nACGT\nA C1\tGR\n",
+      {"an N among the first k keeps its place", ">s\nANCGT\n", {"ACGT 0:1"}, {"s"}, {5}},
+      {"blanks, digits and other letters count nothing", ">s\nACGT\nA C1\tGR\n",
        {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2", "TACG 0:3"}, {"s"}, {7}},
-      {"lines after the first are scanned from column 0", ">s\nACGTA\nC\nG\n",
-       {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2", "TACG 0:3"}, {"s"}, {7}},
+      {"... in the first k characters too", ">s\nA C-GTA\n", {"ACGT 0:0", "CGTA 0:1"}, {"s"},
+       {5}},
+      {"first line shorter than k", ">s1 GGGG\nAC\nGTA\n", {"ACGT 0:0", "CGTA 0:1"},
+       {"s1 GGGG"}, {5}},
+      {"blank line after the header", ">r1\n\nCCCCGGGG\n",
+       {"CCCC 0:0", "CCCG 0:1", "CCGG 0:2", "CGGG 0:3", "GGGG 0:4"}, {"r1"}, {8}},
       {"'>' in mid-line starts a record named by the whole line", ">s1\nACGTAC>s2 x\nGGGG\n",
        {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2", "GGGG 1:0"}, {"s1", "CGTAC>s2 x"}, {6, 4}},
-      // An empty record keeps its name and the size k; the next header still
-      // starts its own record rather than being read as sequence.
-      {"empty record", ">s1\n>s2 yG\nACGT\n", {"ACGT 1:0"}, {"s1", "s2 yG"}, {4, 4}},
+      {"'>' among the first k characters", ">s1\nAC>s2\nGGGG\n", {"GGGG 1:0"},
+       {"s1", "C>s2"}, {2, 4}},
+      {"empty record stores nothing and has size 0", ">s1\n>s2 yG\nACGT\n", {"ACGT 1:0"},
+       {"s1", "s2 yG"}, {0, 4}},
       {"empty records in a row", ">a\n>b\n>c\nCCCCA\n", {"CCCC 2:0", "CCCA 2:1"},
-       {"a", "b", "c"}, {4, 4, 5}},
+       {"a", "b", "c"}, {0, 0, 5}},
       {"two records, sizes per record", ">a\nCCCCA\n>b\nGGGGT\nT\n",
        {"CCCC 0:0", "CCCA 0:1", "GGGG 1:0", "GGGT 1:1", "GGTT 1:2"}, {"a", "b"}, {5, 6}},
-      {"a NUL byte ends the line's text", std::string(">s\nACGT\nAC\0GT\nA\n", 16),
-       {"ACGT 0:0", "CGTA 0:1", "GTAC 0:2", "TACA 0:3"}, {"s"}, {7}},
-      {"empty file", "", {}, {}, {4}},
-      // The first line is shorter than k: only its own characters make the
-      // k-mer at 0 (the stale " GGGG" of the header line in the buffer must
-      // not be read), and scanning goes on with the next line.
-      {"short first line", ">s1 GGGG\nAC\nGT\n",
-       {"AAAC 0:0", "AACG 0:1", "ACGT 0:2"}, {"s1 GGGG"}, {6}},
-      {"header as the last line", ">s1\nACGT\n>s2 GGGG\n",
-       {"ACGT 0:0", "AAAA 1:0"}, {"s1", "s2 GGGG"}, {4, 4}},
-      {"header as the last line, no newline", ">s1\nACGT\n>s2 GGGG",
-       {"ACGT 0:0", "AAAA 1:0"}, {"s1", "s2 GGGG"}, {4, 4}},
-      {"text before the first header is record -1", "AC\n>s\nGGGG\n",
-       {"GGGG 0:0", "AAAA 524287:1", "AAAC 524287:2"}, {"s"}, {4}},
+      {"empty file", "", {}, {}, {0}},
+      {"header as the last line", ">s1\nACGT\n>s2 GGGG\n", {"ACGT 0:0"}, {"s1", "s2 GGGG"},
+       {4, 0}},
+      {"header as the last line, no newline", ">s1\nACGT\n>s2 GGGG", {"ACGT 0:0"},
+       {"s1", "s2 GGGG"}, {4, 0}},
+      {"text before the first header is record -1, counted alike", "AC\nGTA\n>s\nGGGG\n",
+       {"GGGG 0:0", "ACGT 524287:0", "CGTA 524287:1"}, {"s"}, {4}},
+      {"too short a text before the first header stores nothing", "AC\n>s\nGGGG\n",
+       {"GGGG 0:0"}, {"s"}, {4}},
   };
   for (const ScanCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -146,7 +151,67 @@ TEST_F(IndexTest, InitialThinningStoresNothingButKeepsNamesAndSizes) {
   EXPECT_EQ(Scan(">s1\nACGTAC\n>s2\nGG\n"), SourceScanStatus::Ok);
   EXPECT_TRUE(index.mLocationLists.empty());
   EXPECT_EQ(index.mSourceNames, (std::vector<std::string>{"s1", "s2"}));
-  EXPECT_EQ(index.mSourceSizes, (std::vector<int>{6, 4}));
+  EXPECT_EQ(index.mSourceSizes, (std::vector<int>{6, 2}));
+}
+
+// The line layout of a record (width, blanks, CR LF ends) changes nothing.
+TEST_F(IndexTest, LineLayoutDoesNotChangeTheIndex) {
+  std::mt19937 rng(11);
+  std::string seq;
+  for (int i = 0; i < 1000; ++i) seq += "ACGTACGTACGTNx"[rng() % 14];
+  auto wrap = [&](size_t width, const std::string& end, const std::string& pad) {
+    std::string text = ">r1 x" + end;
+    for (size_t i = 0; i < seq.size(); i += width) text += pad + seq.substr(i, width) + end;
+    return text + ">r2" + end + "GGTTA" + end;
+  };
+  Index want;
+  std::istringstream in(wrap(60, "\n", ""));
+  ASSERT_EQ(want.Add(in), SourceScanStatus::Ok);
+  ASSERT_EQ(want.mSourceSizes, (std::vector<int>{1000, 5}));
+  const struct {
+    const char* what;
+    std::string text;
+  } layouts[] = {
+      {"wrapped at 10", wrap(10, "\n", "")},
+      {"wrapped at 1", wrap(1, "\n", "")},
+      {"one line", wrap(1000, "\n", "")},
+      {"CR LF ends", wrap(60, "\r\n", "")},
+      {"lines led by blanks", wrap(7, "\n", " \t")},
+  };
+  for (const auto& l : layouts) {
+    SCOPED_TRACE(l.what);
+    Index got;
+    std::istringstream lin(l.text);
+    ASSERT_EQ(got.Add(lin), SourceScanStatus::Ok);
+    EXPECT_EQ(Locations(got), Locations(want));
+    EXPECT_EQ(got.mSourceNames, want.mSourceNames);
+    EXPECT_EQ(got.mSourceSizes, want.mSourceSizes);
+  }
+}
+
+TEST_F(IndexTest, NulByteStopsTheScanAtItsLine) {
+  const struct {
+    const char* what;
+    std::string text;
+    long line;
+    std::vector<std::string> names;
+    std::vector<int> sizes;
+  } cases[] = {
+      {"in a sequence line", ">s\nACGT\nAC\0GT\nA\n"s, 3, {"s"}, {4}},
+      {"as a line's first byte", ">s\nACGT\n\0ACGT\n"s, 3, {"s"}, {4}},
+      {"in the first header line", ">s\0x\nACGT\n"s, 1, {}, {0}},
+      {"in a last line without newline", ">s\nACGT\n>t\nGG\0"s, 4,
+       {"s", "t"}, {4, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Index fresh;
+    std::istringstream in(c.text);
+    EXPECT_EQ(fresh.Add(in), SourceScanStatus::NulByte);
+    EXPECT_EQ(fresh.mStopLine, c.line);
+    EXPECT_EQ(fresh.mSourceNames, c.names);
+    EXPECT_EQ(fresh.mSourceSizes, c.sizes);
+  }
 }
 
 TEST_F(IndexTest, ThinningAndRepeatModelSelectKmers) {
@@ -167,10 +232,6 @@ TEST_F(IndexTest, LongLinesScanAsSingleLines) {
   const char* alphabet = "ACGTACGTACGTNx 1";
   std::string seq;
   for (int i = 0; i < 700001; ++i) seq += alphabet[rng() % 16];
-  seq[0] = 'A';  // the first k characters of the first line are all bases
-  seq[1] = 'C';
-  seq[2] = 'G';
-  seq[3] = 'T';
   std::string wrapped;
   for (size_t i = 0; i < seq.size(); i += 70) wrapped += seq.substr(i, 70) + "\n";
 
@@ -200,26 +261,20 @@ TEST_F(IndexTest, LongLinesScanAsSingleLines) {
   EXPECT_EQ(last.sourceIdx(), 1);
   EXPECT_EQ(last.sourceStart(), 0);
 
-  // A NUL byte early in a long line ends its text: the rest of the line,
-  // '>' included, is not scanned, and the next line is.
+  // A NUL byte deep in a long line is found there too.
   std::string cut = seq.substr(0, 350000) + ">not a header";
-  cut[100] = '\0';
+  cut[340000] = '\0';
   Index withNul;
   std::istringstream in4(">s1\n" + cut + "\nGGGG\n");
-  ASSERT_EQ(withNul.Add(in4), SourceScanStatus::Ok);
-  Index shortLine;
-  std::istringstream in5(">s1\n" + seq.substr(0, 100) + "\nGGGG\n");
-  ASSERT_EQ(shortLine.Add(in5), SourceScanStatus::Ok);
-  EXPECT_EQ(Locations(withNul), Locations(shortLine));
-  EXPECT_EQ(withNul.mSourceNames, shortLine.mSourceNames);
-  EXPECT_EQ(withNul.mSourceSizes, shortLine.mSourceSizes);
+  EXPECT_EQ(withNul.Add(in4), SourceScanStatus::NulByte);
+  EXPECT_EQ(withNul.mStopLine, 2);
 }
 
 TEST_F(IndexTest, FailedStreamEndsTheScanAndIsReported) {
   std::ifstream missing(TEST_DATA_DIR "/index/no-such-file.fa");
   EXPECT_EQ(index.Add(missing), SourceScanStatus::ReadFailed);
   EXPECT_TRUE(index.mSourceNames.empty());
-  EXPECT_EQ(index.mSourceSizes, (std::vector<int>{4}));
+  EXPECT_EQ(index.mSourceSizes, (std::vector<int>{0}));
 
   // A read error after some text keeps what was read, records consistent.
   FailingBuf buf(">s1\nACGTAC\n>s2\nGGG");
@@ -227,7 +282,8 @@ TEST_F(IndexTest, FailedStreamEndsTheScanAndIsReported) {
   Index partial;
   EXPECT_EQ(partial.Add(in), SourceScanStatus::ReadFailed);
   EXPECT_EQ(partial.mSourceNames, (std::vector<std::string>{"s1", "s2"}));
-  EXPECT_EQ(partial.mSourceSizes, (std::vector<int>{6, 4}));
+  EXPECT_EQ(partial.mSourceSizes, (std::vector<int>{6, 0}));
+  EXPECT_EQ(partial.mStopLine, 4);
   EXPECT_EQ(Locations(partial).front(), "ACGT 0:0");
 }
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -124,29 +125,53 @@ TEST_F(MerRepeatModelTest, HeaderSetsNameLengthAndThinning) {
   EXPECT_TRUE(m.mCounts.empty()) << "a header line alone is a valid, empty model";
 }
 
-TEST_F(MerRepeatModelTest, HeaderNumbersAreTheNextDigitRuns) {
-  Model m;
-  ASSERT_TRUE(ReadText(m, "  my model 7\t3 x5\t-1\t-4\n").ok());
-  EXPECT_EQ(m.mName, "my");
-  EXPECT_EQ(Mer::mMerSize, 7);
-  EXPECT_EQ(Mer::mThinFactor, 3);
-  EXPECT_EQ(Mer::mThinSlice, 5);
-  EXPECT_EQ(m.mDistMinCount, -1);
+TEST_F(MerRepeatModelTest, HeaderFieldsAreSplitAtBlanksAndTabs) {
+  const struct {
+    const char* header;
+    const char* name;
+    int k, factor, slice, minCount;
+  } cases[] = {
+      {"MerModel\t12\t4\t1\t2", "MerModel", 12, 4, 1, 2},
+      // The last four fields are the numbers; the name is the first field.
+      {"my model 7\t5\t1\t0\t1", "my", 5, 1, 0, 1},
+      {"  m  \t 7 +3   -1\t-4  ", "m", 7, 3, -1, -4},
+      {"m\t32\t2147483647\t-2147483648\t0\r", "m", 32, INT_MAX, INT_MIN, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    Reset();
+    Model m;
+    ReadDistResult r = ReadText(m, std::string(c.header) + "\n");
+    ASSERT_TRUE(r.ok()) << r.Message();
+    EXPECT_EQ(m.mName, c.name);
+    EXPECT_EQ(Mer::mMerSize, c.k);
+    EXPECT_EQ(Mer::mThinFactor, c.factor);
+    EXPECT_EQ(Mer::mThinSlice, c.slice);
+    EXPECT_EQ(m.mDistMinCount, c.minCount);
+  }
 }
 
 TEST_F(MerRepeatModelTest, BodyLinesAndEndings) {
   const std::string body =
       "d\t4\t1\t0\t1\n"
       "ACGT\t3\n"
-      "aacg 9\n"      // blank separator, lower case
-      "\n"            // empty lines are skipped
-      "GGGC\t  12\r\n";  // leading white space before the count, CR after it
+      "aacg 9\n"       // blank separator, lower case
+      "\n"             // empty lines are skipped
+      "GGGC\t12 \t\r\n";  // blanks and tabs after the count, CR LF end
   std::map<std::string, int> want = {{"ACGT", 3}, {"AACG", 9}, {"GGGC", 12}};
   Model withNewline, without;
   ASSERT_TRUE(ReadText(withNewline, body).ok());
   ASSERT_TRUE(ReadText(without, body.substr(0, body.size() - 1)).ok());
   EXPECT_EQ(Counts(withNewline), want);
   EXPECT_EQ(Counts(without), want);
+  // A CR LF file reads as its LF twin.
+  std::string crlf;
+  for (char c : body)
+    if (c != '\r') crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  Model crlfModel;
+  ReadDistResult r = ReadText(crlfModel, crlf);
+  ASSERT_TRUE(r.ok()) << r.Message();
+  EXPECT_EQ(Counts(crlfModel), want);
   Model noNewlineAfterHeader;
   ASSERT_TRUE(ReadText(noNewlineAfterHeader, "d\t4\t1\t0\t1").ok());
   EXPECT_EQ(Mer::mMerSize, 4);
@@ -158,7 +183,6 @@ TEST_F(MerRepeatModelTest, CountsBeyondIntRangeAreHeldAtTheLimit) {
                        "d\t4\t1\t0\t1\n"
                        "AAAA\t4294967297\n"          // would wrap to 1
                        "CCCC\t99999999999999999999\n"  // beyond 64 bits as well
-                       "GGTA\t-4294967295\n"         // would wrap to 1; below minCount
                        "ACGT\t2147483647\n")
                   .ok());
   EXPECT_EQ(Counts(m), (std::map<std::string, int>{
@@ -189,13 +213,6 @@ TEST_F(MerRepeatModelTest, LineLedByBlankOrTabEndsTheBody) {
     EXPECT_TRUE(r.ok()) << r.Message();
     EXPECT_EQ(Counts(m), (std::map<std::string, int>{{"AAAA", 2}}));
   }
-}
-
-TEST_F(MerRepeatModelTest, KmerFieldShorterThanKTakesOnlyItsOwnCharacters) {
-  Model m;
-  // The first body line leaves bases in the line buffer past the second line's end.
-  ASSERT_TRUE(ReadText(m, "d\t6\t1\t0\t1\nGGGGGG\t1\nTT\t2\n").ok());
-  EXPECT_EQ(Counts(m), (std::map<std::string, int>{{"GGGGGG", 1}, {"AAAATT", 2}}));
 }
 
 TEST_F(MerRepeatModelTest, ProgressLineEveryHundredThousandBodyLines) {
@@ -257,6 +274,11 @@ TEST_F(MerRepeatModelTest, BadHeadersAreReportedAndChangeNothing) {
       "   \t \n",                  // white space only
       "MerModel\n",                // no numbers
       "MerModel\t12\t4\t1\n",      // minCount missing
+      "m\t12.7\t1.5\t0\t1\n",       // not whole numbers
+      "m\t12\t4\t1\t2x\n",          // trailing letter
+      "m\t12\t4\t1\t-\n",           // a sign alone
+      "m\t12\t4\t1\t2147483648\n",  // beyond an int
+      "m\t12\t4\t1\t2\rx\n",        // a CR that is not the line end
       "MerModel\t0\t1\t0\t1\n",    // k below 1
       "MerModel\t33\t1\t0\t1\n",   // k above 32
       "MerModel\t-4\t1\t0\t1\n",   // negative k
@@ -277,28 +299,71 @@ TEST_F(MerRepeatModelTest, BadHeadersAreReportedAndChangeNothing) {
 }
 
 TEST_F(MerRepeatModelTest, MalformedBodyLinesAreReportedWithTheirLineNumber) {
-  Model m;
-  ReadDistResult r = ReadText(m, "d\t4\t1\t0\t1\nAAAA\t2\n\nACGT5\nCCCC\t3\n");
-  EXPECT_EQ(r.mStatus, ReadDistBadLine);
-  EXPECT_EQ(r.mLine, 4);
-  EXPECT_EQ(r.Message().rfind("line 4: ", 0), 0u) << r.Message();
+  const char* lines[] = {
+      "ACGT5",        // no separator
+      "NNNN\t200",    // not bases
+      "ACGN\t200",
+      "xyz!\t200",
+      "A\t200",       // shorter than k
+      "ACG\t200",
+      "ACGTA\t200",   // longer than k
+      "ACGT\tabc",    // count not a number
+      "ACGT\t",       // no count
+      "ACGT\t-5",     // signs are not counts
+      "ACGT\t+5",
+      "ACGT\t\t5",    // more than one separator
+      "ACGT  5",
+      "ACGT\t5x",     // text after the count
+      "ACGT\t5 x",
+      "ACGT\t5\rx",
+  };
+  for (const char* line : lines) {
+    SCOPED_TRACE(line);
+    Reset();
+    Model m;
+    ReadDistResult r = ReadText(m, std::string("d\t4\t1\t0\t1\nAAAA\t2\n") + line + "\nCCCC\t3\n");
+    EXPECT_EQ(r.mStatus, ReadDistBadLine);
+    EXPECT_EQ(r.mLine, 3);
+    EXPECT_EQ(r.Message(),
+              "line 3: malformed line: expected 4 letters A, C, G or T, one blank or tab, "
+              "and a count of decimal digits");
+  }
 
-  // 299,999 characters still fit the line buffer; one more does not. Either way
-  // with a following line and as the last line without a newline.
-  for (int extra : {0, 1}) {
-    const std::string line = "AAAA\t7" + std::string(299999 - 6 + extra, ' ');
-    for (const std::string& rest : {std::string("\nCCCC\t2\n"), std::string()}) {
-      Model big;
-      ReadDistResult rb = ReadText(big, "d\t4\t1\t0\t1\n" + line + rest);
-      if (extra == 0) {
-        EXPECT_TRUE(rb.ok()) << rb.Message();
-        EXPECT_EQ(big.mCounts[Mer("AAAA")], 7);
-        EXPECT_EQ(big.mCounts.size(), rest.empty() ? 1u : 2u);
-      } else {
-        EXPECT_EQ(rb.mStatus, ReadDistBadLine);
-        EXPECT_EQ(rb.mLine, 2);
-      }
-    }
+  // A line of any length is read whole: trailing blanks are allowed, with a
+  // following line and as the last line without a newline; a letter after
+  // them is not.
+  const std::string padded = "AAAA\t7" + std::string(400000, ' ');
+  for (const std::string& rest : {std::string("\nCCCC\t2\n"), std::string()}) {
+    Model big;
+    ReadDistResult rb = ReadText(big, "d\t4\t1\t0\t1\n" + padded + rest);
+    EXPECT_TRUE(rb.ok()) << rb.Message();
+    EXPECT_EQ(big.mCounts[Mer("AAAA")], 7);
+    EXPECT_EQ(big.mCounts.size(), rest.empty() ? 1u : 2u);
+    Model bad;
+    EXPECT_EQ(ReadText(bad, "d\t4\t1\t0\t1\n" + padded + "x" + rest).mStatus, ReadDistBadLine);
+  }
+}
+
+TEST_F(MerRepeatModelTest, NulByteIsDamagedTextInAnyLine) {
+  using namespace std::string_literals;
+  const struct {
+    const char* what;
+    std::string text;
+    int line;
+  } cases[] = {
+      {"in the header", "d\t4\0\t1\t0\t1\nAAAA\t2\n"s, 1},
+      {"in a body line", "d\t4\t1\t0\t1\nAAAA\t2\nCC\0C\t3\n"s, 3},
+      {"after the count", "d\t4\t1\t0\t1\nAAAA\t2\0\n"s, 2},
+      {"in a last line without newline", "d\t4\t1\t0\t1\nAAAA\t2\n\0"s, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Reset();
+    Model m;
+    ReadDistResult r = ReadText(m, c.text);
+    EXPECT_EQ(r.mStatus, ReadDistNulByte);
+    EXPECT_EQ(r.mLine, c.line);
+    EXPECT_EQ(r.Message(), "line " + std::to_string(c.line) + ": a NUL byte (damaged text)");
   }
 }
 
@@ -398,6 +463,46 @@ TEST_F(MerRepeatModelTest, NameWithWhiteSpaceIsWrittenAsOneWord) {
   ExpectK5Thin3Slice2();
   EXPECT_EQ(back.mDistMinCount, 1);
   EXPECT_EQ(Counts(back), (std::map<std::string, int>{{"CCCCA", 2}}));
+  std::remove(path.c_str());
+}
+
+// Whatever the counting gives, the file WriteDist makes reads back whole.
+TEST_F(MerRepeatModelTest, CountedModelsRoundTripThroughTheFile) {
+  std::string fasta = ">a\n";
+  std::mt19937 rng(5);
+  for (int i = 0; i < 3000; ++i) fasta += "ACGTacgtN"[rng() % 9];
+  fasta += "\n>b\nAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\n";
+  const struct {
+    int k, factor, slice, minCount;
+  } cases[] = {{1, 1, 0, 1}, {7, 3, 2, 2}, {32, 1, 0, 1}, {12, 2, 1, -3}};
+  const std::string path = TempPath("round trip.dist");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.k);
+    Mer::setMerSize(c.k);
+    Mer::mThinFactor = c.factor;
+    Mer::mThinSlice = c.slice;
+    Model counted;
+    counted.mName = "my run " + std::to_string(c.k) + ".dist";
+    std::istringstream in(fasta);
+    counted.Add(in);
+    ASSERT_FALSE(counted.mCounts.empty());
+    {
+      CaptureStream capture(std::cout);
+      counted.WriteDist(path, c.minCount);
+    }
+    Reset();
+    Model back;
+    ReadDistResult r = back.ReadDist(path, 1);
+    ASSERT_TRUE(r.ok()) << r.Message();
+    EXPECT_EQ(Mer::mMerSize, c.k);
+    EXPECT_EQ(Mer::mThinFactor, c.factor);
+    EXPECT_EQ(Mer::mThinSlice, c.slice);
+    EXPECT_EQ(back.mDistMinCount, c.minCount);
+    std::map<std::string, int> written;
+    for (const auto& e : Counts(counted))
+      if (e.second >= c.minCount) written.insert(e);
+    EXPECT_EQ(Counts(back), written);
+  }
   std::remove(path.c_str());
 }
 
