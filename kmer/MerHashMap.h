@@ -3,7 +3,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <type_traits>
 #include <utility>
@@ -17,7 +20,9 @@
 //
 // Open addressing with linear probing over an array of slots, grown to twice
 // its size above 70% load; each slot holds its key, so a lookup reads one run
-// of adjacent slots and no allocation is made per entry. Where the value
+// of adjacent slots and no allocation is made per entry. The table grows in
+// place (the array is extended and its slots moved within it), so growing
+// needs no second table beside the first. Where the value
 // lives depends on its size:
 //   - a small plain value (a count) sits in the slot beside its key; the map
 //     is one flat array and iteration is in slot order;
@@ -93,7 +98,7 @@ class MerHashMap {
     friend class Iter;
     void Skip() {
       if constexpr (kValueInSlot) {
-        const std::size_t n = mMap->mSlots.size();
+        const std::size_t n = mMap->mSlots.Size();
         while (mAt < n && !mMap->mSlots[mAt].mTag) ++mAt;
       }
     }
@@ -104,7 +109,7 @@ class MerHashMap {
   typedef Iter<const MerHashMap, const value_type> const_iterator;
 
   // Room for about hint entries before the first growth.
-  explicit MerHashMap(std::size_t hint = 16) : mSize(0) { mSlots.resize(SlotsFor(hint)); }
+  explicit MerHashMap(std::size_t hint = 16) : mSlots(SlotsFor(hint)), mSize(0) {}
 
   std::size_t size() const { return mSize; }
   bool empty() const { return mSize == 0; }
@@ -130,8 +135,8 @@ class MerHashMap {
     std::size_t i = Locate(m);
     const bool inserted = !mSlots[i].mTag;
     if (inserted) {
-      if ((mSize + 1) * 10 > mSlots.size() * 7) {
-        Rehash(mSlots.size() * 2);
+      if ((mSize + 1) * 10 > mSlots.Size() * 7) {
+        Grow();
         i = Locate(m);
       }
       if constexpr (kValueInSlot) {
@@ -159,7 +164,7 @@ class MerHashMap {
     // Beyond any real input; keeps the arithmetic below from overflowing.
     if (entries > (std::size_t(1) << 40)) entries = std::size_t(1) << 40;
     const std::size_t slots = (entries * 10 + 6) / 7 + 1;
-    if (slots > mSlots.size()) Rehash(slots);
+    if (slots > mSlots.Size()) Rehash(slots);
     if constexpr (!kValueInSlot) mChunks.reserve((entries >> kChunkBits) + 1);
   }
 
@@ -168,13 +173,47 @@ class MerHashMap {
   void prefetch(const Mer& m) const { __builtin_prefetch(&mSlots[Home(m)], 1); }
 
   void clear() {
-    std::vector<Slot>().swap(mSlots);
+    SlotArray(SlotsFor(0)).Swap(mSlots);
     std::vector<std::unique_ptr<DenseEntry[]>>().swap(mChunks);
-    mSlots.resize(SlotsFor(0));
     mSize = 0;
   }
 
  private:
+  // The slots: a zeroed heap array (every slot free), extended in place by
+  // realloc, which the C library does without copying for large arrays.
+  class SlotArray {
+   public:
+    explicit SlotArray(std::size_t n) : mAt(static_cast<Slot*>(std::calloc(n, sizeof(Slot)))), mN(n) {
+      if (!mAt) throw std::bad_alloc();
+    }
+    SlotArray(const SlotArray& o) : SlotArray(o.mN) { std::memcpy(static_cast<void*>(mAt), o.mAt, mN * sizeof(Slot)); }
+    SlotArray& operator=(const SlotArray& o) {
+      SlotArray(o).Swap(*this);
+      return *this;
+    }
+    ~SlotArray() { std::free(mAt); }
+    void Swap(SlotArray& o) noexcept {
+      std::swap(mAt, o.mAt);
+      std::swap(mN, o.mN);
+    }
+    // Doubles the array; the new half is free.
+    void Double() {
+      void* grown = std::realloc(static_cast<void*>(mAt), 2 * mN * sizeof(Slot));
+      if (!grown) throw std::bad_alloc();
+      mAt = static_cast<Slot*>(grown);
+      std::memset(static_cast<void*>(mAt + mN), 0, mN * sizeof(Slot));
+      mN *= 2;
+    }
+    std::size_t Size() const { return mN; }
+    Slot& operator[](std::size_t i) { return mAt[i]; }
+    const Slot& operator[](std::size_t i) const { return mAt[i]; }
+
+   private:
+    Slot* mAt;
+    std::size_t mN;
+  };
+  static_assert(std::is_trivially_copyable<Slot>::value, "slots are moved as bytes");
+
   static std::size_t SlotsFor(std::size_t entries) {
     std::size_t n = 16;
     while (n * 7 < entries * 10) n *= 2;
@@ -189,7 +228,7 @@ class MerHashMap {
   }
 
   // Iteration positions: slots for small values, entries for large ones.
-  std::size_t Positions() const { return kValueInSlot ? mSlots.size() : mSize; }
+  std::size_t Positions() const { return kValueInSlot ? mSlots.Size() : mSize; }
   std::size_t PositionOf(std::size_t slot) const {
     if constexpr (kValueInSlot)
       return slot;
@@ -208,14 +247,15 @@ class MerHashMap {
   // Fibonacci hashing spreads it, so that k-mers alike in their low bits
   // (thinned ones, say) do not cluster, and the product's high word maps it
   // onto the table (its top bits, for a power-of-two table).
-  std::size_t Home(const Mer& m) const {
+  std::size_t Home(const Mer& m) const { return HomeIn(m, mSlots.Size()); }
+  static std::size_t HomeIn(const Mer& m, std::size_t slots) {
     __extension__ typedef unsigned __int128 Wide;
     const std::uint64_t spread = static_cast<std::uint64_t>(HashF()(m)) * 0x9E3779B97F4A7C15ULL;
-    return static_cast<std::size_t>((static_cast<Wide>(spread) * mSlots.size()) >> 64);
+    return static_cast<std::size_t>((static_cast<Wide>(spread) * slots) >> 64);
   }
   // The slot holding m, or the free slot where m belongs.
   std::size_t Locate(const Mer& m) const {
-    const std::size_t n = mSlots.size();
+    const std::size_t n = mSlots.Size();
     std::size_t i = Home(m);
     while (mSlots[i].mTag && !HashF()(KeyOf(mSlots[i]), m))
       if (++i == n) i = 0;
@@ -223,9 +263,10 @@ class MerHashMap {
   }
   // Moves every used slot, in slot order, into a new table of slots slots.
   void Rehash(std::size_t slots) {
-    std::vector<Slot> old(slots);
-    old.swap(mSlots);
-    for (const Slot& s : old) {
+    SlotArray old(slots);
+    old.Swap(mSlots);
+    for (std::size_t j = 0; j < old.Size(); ++j) {
+      const Slot& s = old[j];
       if (!s.mTag) continue;
       std::size_t i = Home(KeyOf(s));
       while (mSlots[i].mTag)
@@ -233,8 +274,47 @@ class MerHashMap {
       mSlots[i] = s;
     }
   }
+  // Doubles the table in place, every slot ending where Rehash to twice the
+  // size would put it (the same table, so the same iteration order). First
+  // the new place of each used slot is worked out in slot order, on a bitmap
+  // of the doubled table; then the array is extended and the slots moved,
+  // the last first: a slot moving up never lands on one not yet moved, which
+  // all lie below it; the few that move down wait aside until the end.
+  void Grow() {
+    const std::size_t n = mSlots.Size(), slots = 2 * n;
+    if (slots > 0xFFFFFFFFu) {
+      Rehash(slots);
+      return;
+    }
+    std::vector<std::uint64_t> taken((slots + 63) / 64);
+    std::vector<std::uint32_t> to;
+    to.reserve(mSize);
+    for (std::size_t j = 0; j < n; ++j) {
+      if (!mSlots[j].mTag) continue;
+      std::size_t i = HomeIn(KeyOf(mSlots[j]), slots);
+      while (taken[i >> 6] >> (i & 63) & 1)
+        if (++i == slots) i = 0;
+      taken[i >> 6] |= std::uint64_t(1) << (i & 63);
+      to.push_back(static_cast<std::uint32_t>(i));
+    }
+    std::vector<std::uint64_t>().swap(taken);
+    mSlots.Double();
+    std::vector<std::pair<Slot, std::uint32_t>> aside;
+    std::size_t next = to.size();
+    for (std::size_t j = n; j-- > 0;) {
+      if (!mSlots[j].mTag) continue;
+      const std::size_t i = to[--next];
+      if (i == j) continue;
+      if (i > j)
+        mSlots[i] = mSlots[j];
+      else
+        aside.emplace_back(mSlots[j], static_cast<std::uint32_t>(i));
+      mSlots[j] = Slot();
+    }
+    for (const auto& a : aside) mSlots[a.second] = a.first;
+  }
 
-  std::vector<Slot> mSlots;
+  SlotArray mSlots;
   std::vector<std::unique_ptr<DenseEntry[]>> mChunks;  // large values only, in order of insertion
   std::size_t mSize;
 };
