@@ -45,6 +45,22 @@ void Mer2IntMap<F>::Add(Sequence& seq) {
   // Positions as size_t: a record of more than 2^31 bases is still walked whole.
   const std::size_t n = seq.mBases.size();
   const char* b = seq.mBases.data();
+  // The canonical k-mers of the kept windows are gathered kAhead at a time
+  // and their home slots fetched from memory as they are gathered; they are
+  // counted in window order when the batch is full, by which time most
+  // slots are in the cache. The counts and the table come out as if each
+  // window were counted as it is read.
+  constexpr int kAhead = 16;
+  Mer batch[kAhead];
+  int batched = 0;
+  auto countBatch = [&]() {
+    for (int i = 0; i < batched; ++i) {
+      int& count = mCounts[batch[i]];
+      if (count < INT_MAX) ++count;  // saturate rather than wrap to a negative count
+    }
+    mWindowCount += batched;
+    batched = 0;
+  };
   // One shift per base: once k bases in a row have been shifted in, m is the
   // window ending at p, the same k-mer as building that window afresh.
   Mer m;
@@ -62,10 +78,12 @@ void Mer2IntMap<F>::Add(Sequence& seq) {
     Mer rc = m;
     rc.Reverse();
     if (m.isThinned(rc)) continue;
-    int& count = mCounts[rc.mValue < m.mValue ? rc : m];
-    if (count < INT_MAX) ++count;  // saturate rather than wrap to a negative count
-    ++mWindowCount;
+    const Mer& key = rc.mValue < m.mValue ? rc : m;
+    mCounts.prefetch(key);
+    batch[batched++] = key;
+    if (batched == kAhead) countBatch();
   }
+  countBatch();
   mSequenceNames.push_back(seq.mName);
 }
 

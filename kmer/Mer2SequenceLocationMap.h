@@ -42,10 +42,14 @@
 // (a single entry, the count of the text read, when no header was read). The
 // scanner writes no message itself; the caller reports the status.
 
+#include <sys/stat.h>
+
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -110,11 +114,81 @@ public:
   void setIsReverse() override { mIsReverse = 1; }
 };
 
+// Storage of single cells of one size: a list of one location, the common
+// case in a source index, takes its cell from blocks shared by all lists
+// instead of a heap block with its own header. Freed cells are reused. The
+// blocks are never given back: they live as long as the process, so a list
+// freed during exit still finds its pool.
+template <std::size_t Size, std::size_t Align>
+class SingleCellPool {
+public:
+  static void* Take() {
+    State& s = Get();
+    if (s.mFree) {
+      void* p = s.mFree;
+      s.mFree = *static_cast<void**>(p);
+      return p;
+    }
+    if (s.mNext == s.mEnd) {
+      s.mBlocks.emplace_back(new Cell[kBlockCells]);
+      s.mNext = s.mBlocks.back().get();
+      s.mEnd = s.mNext + kBlockCells;
+    }
+    return s.mNext++;
+  }
+  static void Give(void* p) noexcept {
+    State& s = Get();
+    *static_cast<void**>(p) = s.mFree;
+    s.mFree = p;
+  }
+
+private:
+  struct alignas(Align > alignof(void*) ? Align : alignof(void*)) Cell {
+    unsigned char mBytes[Size > sizeof(void*) ? Size : sizeof(void*)];
+  };
+  static const std::size_t kBlockCells = 1 << 14;
+  struct State {
+    std::vector<std::unique_ptr<Cell[]>> mBlocks;
+    Cell* mNext = nullptr;
+    Cell* mEnd = nullptr;
+    void* mFree = nullptr;  // freed cells, each holding the next one's address
+  };
+  static State& Get() {
+    static State* state = new State;  // never destroyed, see above
+    return *state;
+  }
+};
+
+// Allocator of the location lists: one element from SingleCellPool, more
+// from the heap.
+template <class T>
+class LocationListAllocator {
+public:
+  typedef T value_type;
+  LocationListAllocator() noexcept {}
+  template <class U>
+  LocationListAllocator(const LocationListAllocator<U>&) noexcept {}
+  T* allocate(std::size_t n) {
+    if (n == 1) return static_cast<T*>(SingleCellPool<sizeof(T), alignof(T)>::Take());
+    return std::allocator<T>().allocate(n);
+  }
+  void deallocate(T* p, std::size_t n) noexcept {
+    if (n == 1)
+      SingleCellPool<sizeof(T), alignof(T)>::Give(p);
+    else
+      std::allocator<T>().deallocate(p, n);
+  }
+  template <class U>
+  bool operator==(const LocationListAllocator<U>&) const noexcept { return true; }
+  template <class U>
+  bool operator!=(const LocationListAllocator<U>&) const noexcept { return false; }
+};
+
 // The locations of one k-mer, in the order they were stored.
 template <class LocT>
-class SequenceLocationVecT : public std::vector<LocT> {
+class SequenceLocationVecT : public std::vector<LocT, LocationListAllocator<LocT>> {
 public:
-  using std::vector<LocT>::vector;
+  using std::vector<LocT, LocationListAllocator<LocT>>::vector;
 };
 
 enum class SourceScanStatus { Ok, ReadFailed, TooManyRecords, RecordTooLong, NulByte };
@@ -134,6 +208,13 @@ public:
 
   Mer2SequenceLocationMap()
       : mLocationLists(100), mMaxLocations(999999), mLocationCount(0), mStopLine(0) {}
+
+  // Sizes the index at once for a source of bytes characters (a fair upper
+  // bound of its k-mers), of which thinning keeps about one in
+  // Mer::mThinFactor, so that indexing it does not grow the table step by step.
+  void Reserve(long long bytes);
+  // The same for the source file name: its size when it is a regular file.
+  void ReserveForFile(const std::string& name);
 
   // Scans the source FASTA stream with an empty repeat model: only thinning
   // selects k-mers.
@@ -244,6 +325,19 @@ void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::AddMerLocation(
     list.push_back(loc);
     mLocationCount = static_cast<int>(static_cast<unsigned>(mLocationCount) + 1u);
   }
+}
+
+template <class HashF, class LocT, class RepeatHashF>
+void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Reserve(long long bytes) {
+  if (bytes <= 0) return;
+  const long long factor = Mer::mThinFactor > 1 ? Mer::mThinFactor : 1;
+  mLocationLists.reserve(static_cast<std::size_t>(bytes / factor + 1));
+}
+
+template <class HashF, class LocT, class RepeatHashF>
+void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::ReserveForFile(const std::string& name) {
+  struct stat st;
+  if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) Reserve(static_cast<long long>(st.st_size));
 }
 
 template <class HashF, class LocT, class RepeatHashF>

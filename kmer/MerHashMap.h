@@ -3,6 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <stdexcept>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -13,25 +18,27 @@
 // the hash and the key equality, so under MerSymmetricHashF a k-mer and its
 // reverse complement are one key (the key stays as first inserted).
 //
-// Open addressing with linear probing over a power-of-two array of slots,
-// grown to twice its size above 70% load; each slot holds its key, so a
-// lookup reads one run of adjacent slots and no allocation is made per entry.
-// Where the value lives depends on its size:
+// Open addressing with linear probing over an array of slots, grown to twice
+// its size above 70% load; each slot holds its key, so a lookup reads one run
+// of adjacent slots and no allocation is made per entry. The table grows in
+// place (the array is extended and its slots moved within it), so growing
+// needs no second table beside the first. Where the value
+// lives depends on its size:
 //   - a small plain value (a count) sits in the slot beside its key; the map
 //     is one flat array and iteration is in slot order;
-//   - any other value (a location list) lives in a dense vector of entries in
-//     order of insertion, the slot holding its index; slots stay 16 bytes, so
-//     probing for an absent key stays cheap, and iteration is in order of
-//     insertion.
-// Each layout is the faster and smaller one for its kind of value: lists kept
-// in 40-byte slots made indexing a genome about a quarter slower and larger,
-// counts kept in a dense vector cost a third more memory when counting.
-// Callers must not rely on either iteration order.
+//   - any other value (a location list) lives in a dense array of entries in
+//     order of insertion, kept in fixed chunks that never move, the slot
+//     holding the key and the entry's index in 12 bytes; probing for an
+//     absent key stays cheap, growth moves only slots, and iteration is in
+//     order of insertion.
+// Slot order depends on the table's size and on the order of insertions, so
+// a map of counts filled the same way iterates the same way; reserve changes
+// that order, the order of insertion is unaffected by it.
 //
 // Used like a std::unordered_map (find, count, try_emplace, operator[], size,
-// empty, clear, iteration over entries with first and second); there is no
-// erase. Iterators and references to values stay valid only until the next
-// insertion of a new key.
+// empty, clear, reserve, iteration over entries with first and second);
+// there is no erase. Iterators and references to values stay valid only
+// until the next insertion of a new key.
 template <class V, class HashF>
 class MerHashMap {
   static constexpr bool kValueInSlot =
@@ -43,17 +50,22 @@ class MerHashMap {
     V second = V();
     unsigned char mTag = 0;
   };
-  // Entry of a large value, and the slot that finds it: 1 + its index in
-  // mTag, 0 when the slot is free.
+  // Entry of a large value, and the slot that finds it: the key's two
+  // halves and 1 + the entry's index in mTag, 0 when the slot is free.
   struct DenseEntry {
     Mer first;
     V second;
   };
   struct SlotWithIndex {
-    Mer first;
-    std::size_t mTag = 0;
+    std::uint32_t mLow = 0;
+    std::uint32_t mHigh = 0;
+    std::uint32_t mTag = 0;
   };
   typedef typename std::conditional<kValueInSlot, SlotWithValue, SlotWithIndex>::type Slot;
+
+  // Dense entries per chunk.
+  static constexpr unsigned kChunkBits = 12;
+  static constexpr std::size_t kChunkMask = (std::size_t(1) << kChunkBits) - 1;
 
  public:
   typedef Mer key_type;
@@ -61,17 +73,18 @@ class MerHashMap {
   // What iteration yields: the key in first, the value in second.
   typedef typename std::conditional<kValueInSlot, SlotWithValue, DenseEntry>::type value_type;
 
-  template <class E>
+  template <class M, class E>
   class Iter {
    public:
-    Iter() : mAt(nullptr), mEnd(nullptr) {}
-    Iter(E* at, E* end) : mAt(at), mEnd(end) { Skip(); }
+    Iter() : mMap(nullptr), mAt(0) {}
+    Iter(M* map, std::size_t at) : mMap(map), mAt(at) { Skip(); }
     // iterator converts to const_iterator
-    template <class O, class = typename std::enable_if<std::is_same<const O, E>::value &&
-                                                       !std::is_same<O, E>::value>::type>
-    Iter(const Iter<O>& o) : mAt(o.mAt), mEnd(o.mEnd) {}
-    E& operator*() const { return *mAt; }
-    E* operator->() const { return mAt; }
+    template <class OM, class OE,
+              class = typename std::enable_if<std::is_same<const OE, E>::value &&
+                                              !std::is_same<OE, E>::value>::type>
+    Iter(const Iter<OM, OE>& o) : mMap(o.mMap), mAt(o.mAt) {}
+    E& operator*() const { return mMap->EntryAt(mAt); }
+    E* operator->() const { return &mMap->EntryAt(mAt); }
     Iter& operator++() {
       ++mAt;
       Skip();
@@ -81,35 +94,38 @@ class MerHashMap {
     bool operator!=(const Iter& o) const { return mAt != o.mAt; }
 
    private:
-    template <class>
+    template <class, class>
     friend class Iter;
     void Skip() {
-      while (mAt != mEnd && !Holds(*mAt)) ++mAt;
+      if constexpr (kValueInSlot) {
+        const std::size_t n = mMap->mSlots.Size();
+        while (mAt < n && !mMap->mSlots[mAt].mTag) ++mAt;
+      }
     }
-    E* mAt;
-    E* mEnd;
+    M* mMap;
+    std::size_t mAt;  // slot index (small values) or entry index
   };
-  typedef Iter<value_type> iterator;
-  typedef Iter<const value_type> const_iterator;
+  typedef Iter<MerHashMap, value_type> iterator;
+  typedef Iter<const MerHashMap, const value_type> const_iterator;
 
   // Room for about hint entries before the first growth.
-  explicit MerHashMap(std::size_t hint = 16) : mSize(0) { Allocate(SlotsFor(hint)); }
+  explicit MerHashMap(std::size_t hint = 16) : mSlots(SlotsFor(hint)), mSize(0) {}
 
   std::size_t size() const { return mSize; }
   bool empty() const { return mSize == 0; }
 
-  iterator begin() { return iterator(First(), Last()); }
-  iterator end() { return iterator(Last(), Last()); }
-  const_iterator begin() const { return const_iterator(First(), Last()); }
-  const_iterator end() const { return const_iterator(Last(), Last()); }
+  iterator begin() { return iterator(this, 0); }
+  iterator end() { return iterator(this, Positions()); }
+  const_iterator begin() const { return const_iterator(this, 0); }
+  const_iterator end() const { return const_iterator(this, Positions()); }
 
   iterator find(const Mer& m) {
     const std::size_t i = Locate(m);
-    return mSlots[i].mTag ? iterator(At(i), Last()) : end();
+    return mSlots[i].mTag ? iterator(this, PositionOf(i)) : end();
   }
   const_iterator find(const Mer& m) const {
     const std::size_t i = Locate(m);
-    return mSlots[i].mTag ? const_iterator(At(i), Last()) : end();
+    return mSlots[i].mTag ? const_iterator(this, PositionOf(i)) : end();
   }
   std::size_t count(const Mer& m) const { return mSlots[Locate(m)].mTag ? 1 : 0; }
 
@@ -119,34 +135,84 @@ class MerHashMap {
     std::size_t i = Locate(m);
     const bool inserted = !mSlots[i].mTag;
     if (inserted) {
-      if ((mSize + 1) * 10 > mSlots.size() * 7) {
+      if ((mSize + 1) * 10 > mSlots.Size() * 7) {
         Grow();
         i = Locate(m);
       }
-      mSlots[i].first = m;
       if constexpr (kValueInSlot) {
+        mSlots[i].first = m;
         mSlots[i].second = V();
         mSlots[i].mTag = 1;
       } else {
-        mEntries.push_back(DenseEntry{m, V()});
-        mSlots[i].mTag = mEntries.size();
+        // The slot numbers entries from 1 in 32 bits.
+        if (mSize >= 0xFFFFFFFEu) throw std::length_error("MerHashMap: too many entries");
+        if ((mSize & kChunkMask) == 0) mChunks.emplace_back(new DenseEntry[kChunkMask + 1]);
+        EntryAt(mSize).first = m;
+        mSlots[i].mLow = static_cast<std::uint32_t>(m.mValue);
+        mSlots[i].mHigh = static_cast<std::uint32_t>(m.mValue >> 32);
+        mSlots[i].mTag = static_cast<std::uint32_t>(mSize + 1);
       }
       ++mSize;
     }
-    return {iterator(At(i), Last()), inserted};
+    return {iterator(this, PositionOf(i)), inserted};
   }
   V& operator[](const Mer& m) { return try_emplace(m).first->second; }
 
+  // Sizes the table for about entries entries at once, so that filling it up
+  // to that many never grows it; a table already as large stays as it is.
+  void reserve(std::size_t entries) {
+    // Beyond any real input; keeps the arithmetic below from overflowing.
+    if (entries > (std::size_t(1) << 40)) entries = std::size_t(1) << 40;
+    const std::size_t slots = (entries * 10 + 6) / 7 + 1;
+    if (slots > mSlots.Size()) Rehash(slots);
+    if constexpr (!kValueInSlot) mChunks.reserve((entries >> kChunkBits) + 1);
+  }
+
+  // Asks for m's home slot to be brought into the cache, ahead of a lookup
+  // or insertion of m a little later.
+  void prefetch(const Mer& m) const { __builtin_prefetch(&mSlots[Home(m)], 1); }
+
   void clear() {
-    std::vector<Slot>().swap(mSlots);
-    std::vector<DenseEntry>().swap(mEntries);
-    Allocate(SlotsFor(0));
+    SlotArray(SlotsFor(0)).Swap(mSlots);
+    std::vector<std::unique_ptr<DenseEntry[]>>().swap(mChunks);
     mSize = 0;
   }
 
  private:
-  static bool Holds(const SlotWithValue& s) { return s.mTag != 0; }
-  static bool Holds(const DenseEntry&) { return true; }
+  // The slots: a zeroed heap array (every slot free), extended in place by
+  // realloc, which the C library does without copying for large arrays.
+  class SlotArray {
+   public:
+    explicit SlotArray(std::size_t n) : mAt(static_cast<Slot*>(std::calloc(n, sizeof(Slot)))), mN(n) {
+      if (!mAt) throw std::bad_alloc();
+    }
+    SlotArray(const SlotArray& o) : SlotArray(o.mN) { std::memcpy(static_cast<void*>(mAt), o.mAt, mN * sizeof(Slot)); }
+    SlotArray& operator=(const SlotArray& o) {
+      SlotArray(o).Swap(*this);
+      return *this;
+    }
+    ~SlotArray() { std::free(mAt); }
+    void Swap(SlotArray& o) noexcept {
+      std::swap(mAt, o.mAt);
+      std::swap(mN, o.mN);
+    }
+    // Doubles the array; the new half is free.
+    void Double() {
+      void* grown = std::realloc(static_cast<void*>(mAt), 2 * mN * sizeof(Slot));
+      if (!grown) throw std::bad_alloc();
+      mAt = static_cast<Slot*>(grown);
+      std::memset(static_cast<void*>(mAt + mN), 0, mN * sizeof(Slot));
+      mN *= 2;
+    }
+    std::size_t Size() const { return mN; }
+    Slot& operator[](std::size_t i) { return mAt[i]; }
+    const Slot& operator[](std::size_t i) const { return mAt[i]; }
+
+   private:
+    Slot* mAt;
+    std::size_t mN;
+  };
+  static_assert(std::is_trivially_copyable<Slot>::value, "slots are moved as bytes");
 
   static std::size_t SlotsFor(std::size_t entries) {
     std::size_t n = 16;
@@ -154,61 +220,103 @@ class MerHashMap {
     return n;
   }
 
-  // The entry of used slot i.
-  value_type* At(std::size_t i) {
-    if constexpr (kValueInSlot)
-      return &mSlots[i];
-    else
-      return &mEntries[mSlots[i].mTag - 1];
+  static Mer KeyOf(const SlotWithValue& s) { return s.first; }
+  static Mer KeyOf(const SlotWithIndex& s) {
+    Mer m;
+    m.mValue = (static_cast<std::uint64_t>(s.mHigh) << 32) | s.mLow;
+    return m;
   }
-  const value_type* At(std::size_t i) const { return const_cast<MerHashMap*>(this)->At(i); }
-  // The range iteration walks.
-  value_type* First() {
-    if constexpr (kValueInSlot)
-      return mSlots.data();
-    else
-      return mEntries.data();
-  }
-  value_type* Last() { return First() + (kValueInSlot ? mSlots.size() : mEntries.size()); }
-  const value_type* First() const { return const_cast<MerHashMap*>(this)->First(); }
-  const value_type* Last() const { return const_cast<MerHashMap*>(this)->Last(); }
 
-  void Allocate(std::size_t slots) {
-    mSlots.resize(slots);
-    mMask = slots - 1;
-    mShift = 64;
-    for (std::size_t n = slots; n > 1; n >>= 1) --mShift;
+  // Iteration positions: slots for small values, entries for large ones.
+  std::size_t Positions() const { return kValueInSlot ? mSlots.Size() : mSize; }
+  std::size_t PositionOf(std::size_t slot) const {
+    if constexpr (kValueInSlot)
+      return slot;
+    else
+      return mSlots[slot].mTag - 1;
   }
+  value_type& EntryAt(std::size_t at) {
+    if constexpr (kValueInSlot)
+      return mSlots[at];
+    else
+      return mChunks[at >> kChunkBits][at & kChunkMask];
+  }
+  const value_type& EntryAt(std::size_t at) const { return const_cast<MerHashMap*>(this)->EntryAt(at); }
+
   // The functors' hash is a plain exclusive-or of the two 32-bit halves;
-  // Fibonacci hashing spreads it over the table, so that k-mers alike in
-  // their low bits (thinned ones, say) do not cluster.
-  std::size_t Home(const Mer& m) const {
-    return static_cast<std::size_t>(
-        (static_cast<std::uint64_t>(HashF()(m)) * 0x9E3779B97F4A7C15ULL) >> mShift);
+  // Fibonacci hashing spreads it, so that k-mers alike in their low bits
+  // (thinned ones, say) do not cluster, and the product's high word maps it
+  // onto the table (its top bits, for a power-of-two table).
+  std::size_t Home(const Mer& m) const { return HomeIn(m, mSlots.Size()); }
+  static std::size_t HomeIn(const Mer& m, std::size_t slots) {
+    __extension__ typedef unsigned __int128 Wide;
+    const std::uint64_t spread = static_cast<std::uint64_t>(HashF()(m)) * 0x9E3779B97F4A7C15ULL;
+    return static_cast<std::size_t>((static_cast<Wide>(spread) * slots) >> 64);
   }
   // The slot holding m, or the free slot where m belongs.
   std::size_t Locate(const Mer& m) const {
+    const std::size_t n = mSlots.Size();
     std::size_t i = Home(m);
-    while (mSlots[i].mTag && !HashF()(mSlots[i].first, m)) i = (i + 1) & mMask;
+    while (mSlots[i].mTag && !HashF()(KeyOf(mSlots[i]), m))
+      if (++i == n) i = 0;
     return i;
   }
-  void Grow() {
-    std::vector<Slot> old;
-    old.swap(mSlots);
-    Allocate(old.size() * 2);
-    for (Slot& s : old) {
+  // Moves every used slot, in slot order, into a new table of slots slots.
+  void Rehash(std::size_t slots) {
+    SlotArray old(slots);
+    old.Swap(mSlots);
+    for (std::size_t j = 0; j < old.Size(); ++j) {
+      const Slot& s = old[j];
       if (!s.mTag) continue;
-      std::size_t i = Home(s.first);
-      while (mSlots[i].mTag) i = (i + 1) & mMask;
-      mSlots[i] = std::move(s);
+      std::size_t i = Home(KeyOf(s));
+      while (mSlots[i].mTag)
+        if (++i == slots) i = 0;
+      mSlots[i] = s;
     }
   }
+  // Doubles the table in place, every slot ending where Rehash to twice the
+  // size would put it (the same table, so the same iteration order). First
+  // the new place of each used slot is worked out in slot order, on a bitmap
+  // of the doubled table; then the array is extended and the slots moved,
+  // the last first: a slot moving up never lands on one not yet moved, which
+  // all lie below it; the few that move down wait aside until the end.
+  void Grow() {
+    const std::size_t n = mSlots.Size(), slots = 2 * n;
+    if (slots > 0xFFFFFFFFu) {
+      Rehash(slots);
+      return;
+    }
+    std::vector<std::uint64_t> taken((slots + 63) / 64);
+    std::vector<std::uint32_t> to;
+    to.reserve(mSize);
+    for (std::size_t j = 0; j < n; ++j) {
+      if (!mSlots[j].mTag) continue;
+      std::size_t i = HomeIn(KeyOf(mSlots[j]), slots);
+      while (taken[i >> 6] >> (i & 63) & 1)
+        if (++i == slots) i = 0;
+      taken[i >> 6] |= std::uint64_t(1) << (i & 63);
+      to.push_back(static_cast<std::uint32_t>(i));
+    }
+    std::vector<std::uint64_t>().swap(taken);
+    mSlots.Double();
+    std::vector<std::pair<Slot, std::uint32_t>> aside;
+    std::size_t next = to.size();
+    for (std::size_t j = n; j-- > 0;) {
+      if (!mSlots[j].mTag) continue;
+      const std::size_t i = to[--next];
+      if (i == j) continue;
+      if (i > j)
+        mSlots[i] = mSlots[j];
+      else
+        aside.emplace_back(mSlots[j], static_cast<std::uint32_t>(i));
+      mSlots[j] = Slot();
+    }
+    for (const auto& a : aside) mSlots[a.second] = a.first;
+  }
 
-  std::vector<Slot> mSlots;
-  std::vector<DenseEntry> mEntries;  // large values only, in order of insertion
+  SlotArray mSlots;
+  std::vector<std::unique_ptr<DenseEntry[]>> mChunks;  // large values only, in order of insertion
   std::size_t mSize;
-  std::size_t mMask;
-  int mShift;  // 64 - log2(number of slots)
 };
 
 #endif

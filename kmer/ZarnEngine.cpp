@@ -38,6 +38,7 @@ bool ZarnEngine::AddSource(std::string fileName)
     igzstream in;
     if (!OpenInputFile(in, fileName, mError))
         return false;
+    mMerLocations.ReserveForFile(fileName);
     SourceScanStatus status = mMerLocations.Add(in);
     bool failed = in.bad();
     in.close();

@@ -417,4 +417,70 @@ TEST_F(IndexTest, RealGenomeIndexesEveryWindow) {
   EXPECT_EQ(locations, 16569u - 16 + 1);
 }
 
+// Every entry as the -D dump lists it: in iteration order, each k-mer with
+// its locations in storing order.
+std::vector<std::string> Dump(const Index& index) {
+  std::vector<std::string> out;
+  for (const auto& entry : index.mLocationLists) {
+    std::string line = entry.first.ToString();
+    for (const BigSequenceLocation& loc : entry.second)
+      line += " " + std::to_string(loc.sourceIdx()) + ":" + std::to_string(loc.sourceStart());
+    out.push_back(line);
+  }
+  return out;
+}
+
+TEST_F(IndexTest, SizingAheadChangesNothingStored) {
+  const std::string path = SHARED_DATA_DIR "/mt_human.fa";
+  for (int factor : {1, 3}) {
+    SetMer(12, factor, 0);
+    Index grown, sized, tooSmall;
+    sized.ReserveForFile(path);
+    tooSmall.Reserve(50);
+    std::vector<std::vector<std::string>> dumps;
+    for (Index* i : {&grown, &sized, &tooSmall}) {
+      std::ifstream in(path);
+      ASSERT_EQ(i->Add(in), SourceScanStatus::Ok);
+      dumps.push_back(Dump(*i));
+    }
+    EXPECT_GT(dumps[0].size(), 1000u);
+    EXPECT_EQ(dumps[1], dumps[0]) << "factor " << factor;
+    EXPECT_EQ(dumps[2], dumps[0]) << "factor " << factor;
+  }
+  Index none;
+  none.ReserveForFile("/nonexistent/source.fa");  // no size to go by: nothing happens
+  EXPECT_TRUE(none.mLocationLists.empty());
+}
+
+TEST(LocationListTest, ListsOfOneShareCellsWithoutMixingUp) {
+  // Lists of one location take pooled cells; growing, copying and freeing
+  // them hands cells back and out again, and no list sees another's data.
+  typedef SequenceLocationVecT<BigSequenceLocation> List;
+  auto loc = [](long idx, long start) {
+    BigSequenceLocation l;
+    l.setSourceIdx(idx);
+    l.setSourceStart(start);
+    return l;
+  };
+  std::vector<List> lists(3000);
+  for (int round = 0; round < 3; ++round) {
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+      if ((i + round) % 3 == 0) List().swap(lists[i]);  // frees its cells
+      lists[i].push_back(loc((long)i, round));
+    }
+    std::vector<List> copies(lists.begin(), lists.begin() + 500);
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+      const List& l = lists[i];
+      ASSERT_FALSE(l.empty());
+      for (std::size_t j = 0; j < l.size(); ++j) {
+        EXPECT_EQ(l[j].sourceIdx(), (long)i);
+        EXPECT_EQ(l[j].sourceStart(), round - (long)(l.size() - 1 - j)) << i;
+      }
+      if (i < copies.size()) {
+        EXPECT_EQ(copies[i].back().sourceStart(), round);
+      }
+    }
+  }
+}
+
 }  // namespace

@@ -168,4 +168,87 @@ TEST_F(MerHashMapTest, ClearEmptiesAndTheMapStaysUsable) {
   EXPECT_EQ(counts.size(), 1u);
 }
 
+// The count table as it was first built: a power-of-two array, Fibonacci
+// homes, linear probing, and growth by copying the used slots, in slot
+// order, into an array twice the size. Distribution files list their
+// k-mers in this order, so the map must keep it exactly.
+std::vector<std::uint64_t> CopyingTableOrder(const std::vector<std::uint64_t>& keys, std::size_t slots) {
+  std::vector<std::uint64_t> key(slots);
+  std::vector<bool> used(slots);
+  std::size_t size = 0;
+  auto place = [&](std::vector<std::uint64_t>& k, std::vector<bool>& u, std::uint64_t v) {
+    int shift = 64;
+    for (std::size_t n = k.size(); n > 1; n >>= 1) --shift;
+    std::size_t i = (std::size_t)((MerHashF()(Key(v)) * 0x9E3779B97F4A7C15ULL) >> shift);
+    while (u[i] && k[i] != v) i = (i + 1) & (k.size() - 1);
+    return i;
+  };
+  for (std::uint64_t v : keys) {
+    std::size_t i = place(key, used, v);
+    if (used[i]) continue;
+    if ((size + 1) * 10 > key.size() * 7) {
+      std::vector<std::uint64_t> bigKey(2 * key.size());
+      std::vector<bool> bigUsed(2 * key.size());
+      for (std::size_t j = 0; j < key.size(); ++j)
+        if (used[j]) {
+          const std::size_t to = place(bigKey, bigUsed, key[j]);
+          bigKey[to] = key[j];
+          bigUsed[to] = true;
+        }
+      key.swap(bigKey);
+      used.swap(bigUsed);
+      i = place(key, used, v);
+    }
+    key[i] = v;
+    used[i] = true;
+    ++size;
+  }
+  std::vector<std::uint64_t> order;
+  for (std::size_t j = 0; j < key.size(); ++j)
+    if (used[j]) order.push_back(key[j]);
+  return order;
+}
+
+TEST_F(MerHashMapTest, CountsIterateInTheOrderOfACopyingTable) {
+  // Clustered keys, so that slots move down past the array's end at growth
+  // as well as up, and random ones; through many growths.
+  for (unsigned seed : {1u, 2u}) {
+    std::vector<std::uint64_t> keys = HardKeys(60000, seed);
+    std::mt19937_64 rng(seed);
+    for (int i = 0; i < 60000; ++i) keys.push_back(rng());
+    for (std::size_t hint : {std::size_t(16), std::size_t(100)}) {
+      MerHashMap<int, MerHashF> counts(hint);
+      for (std::uint64_t k : keys) counts[Key(k)] += 1;
+      std::vector<std::uint64_t> order;
+      for (const auto& e : counts) order.push_back(e.first.mValue);
+      const std::size_t slots = hint == 16 ? 32 : 256;  // the table the hint gives at first
+      EXPECT_EQ(order, CopyingTableOrder(keys, slots)) << "seed " << seed << " hint " << hint;
+    }
+  }
+}
+
+TEST_F(MerHashMapTest, ReservedAndGrownListsIterateInInsertionOrder) {
+  // Across many chunks of entries, with and without sizing ahead, and with
+  // a reservation far too small: the same entries in the same order.
+  std::vector<std::uint64_t> keys = HardKeys(40000, 9);
+  std::vector<std::uint64_t> firstSeen;
+  std::set<std::uint64_t> seen;
+  for (std::uint64_t k : keys)
+    if (seen.insert(k).second) firstSeen.push_back(k);
+  for (std::size_t reserve : {std::size_t(0), std::size_t(100), keys.size()}) {
+    MerHashMap<std::vector<int>, MerHashF> lists;
+    lists.reserve(reserve);
+    for (std::size_t i = 0; i < keys.size(); ++i) lists[Key(keys[i])].push_back((int)i);
+    ASSERT_EQ(lists.size(), firstSeen.size());
+    std::size_t at = 0, stored = 0;
+    for (const auto& e : lists) {
+      ASSERT_EQ(e.first.mValue, firstSeen[at++]) << "reserve " << reserve;
+      stored += e.second.size();
+    }
+    EXPECT_EQ(stored, keys.size());
+    for (std::uint64_t k : {firstSeen.front(), firstSeen.back()})
+      EXPECT_EQ(lists.find(Key(k))->first.mValue, k);
+  }
+}
+
 }  // namespace
