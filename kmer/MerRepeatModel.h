@@ -2,6 +2,7 @@
 #define KMER_MERREPEATMODEL_H
 
 #include <cctype>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <iostream>
 #include <istream>
 #include <string>
+#include <vector>
 
 #include "kmer/Mer.h"
 #include "kmer/Mer2IntMap.h"
@@ -178,10 +180,31 @@ void MerRepeatModel<F>::WriteDist(std::ofstream& out, int minCount) {
     if (std::isspace((unsigned char)c)) c = '_';
   out << name << '\t' << Mer::mMerSize << '\t' << Mer::mThinFactor << '\t' << Mer::mThinSlice
       << '\t' << minCount << '\n';
+  // The body is formatted into a large buffer and written in big blocks: one
+  // stream call per line would cost more than the counting itself.
+  static const char kLetters[4] = {'A', 'C', 'G', 'T'};
+  const int k = Mer::mMerSize;
+  const std::size_t kLineMax = 32 + 1 + 11 + 1;  // k-mer, tab, an int, newline
+  const std::size_t kBufSize = 1 << 20;
+  std::vector<char> buf(kBufSize);
+  char* const begin = buf.data();
+  char* const limit = begin + kBufSize - kLineMax;
+  char* p = begin;
   for (typename Mer2IntMap<F>::CountMap::const_iterator it = this->mCounts.begin();
        it != this->mCounts.end(); ++it) {
-    if (it->second >= minCount) out << it->first.ToString() << '\t' << it->second << '\n';
+    if (it->second < minCount) continue;
+    const std::uint64_t v = it->first.mValue;
+    for (int i = 0; i < k; ++i) p[i] = kLetters[(v >> (2 * (k - 1 - i))) & 3];
+    p += k;
+    *p++ = '\t';
+    p = std::to_chars(p, p + 11, it->second).ptr;
+    *p++ = '\n';
+    if (p >= limit) {
+      if (!out.write(begin, p - begin)) break;
+      p = begin;
+    }
   }
+  if (p != begin && out) out.write(begin, p - begin);
   out.close();
 }
 

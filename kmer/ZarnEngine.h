@@ -80,6 +80,11 @@ public:
     // Returns false (mError set) at a line holding a NUL byte or a failed
     // read of the query input; chain lines already written stay written.
     bool Compare(std::istream& in, std::ostream& out);
+
+private:
+    // Hit lists of the record being compared, reused across records.
+    SearchResultVec mFwdHits;
+    SearchResultVec mRevHits;
 };
 
 // Opens name through the gzip input stream and tries its first byte, so that
