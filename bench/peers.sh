@@ -22,8 +22,10 @@
 #                                                 | minimap2 -x asm5 -t1
 #   compare ALL10 vs MG1655  the same
 # Peers that are not installed are left out. Wall time and peak resident
-# memory come from GNU time (/usr/bin/time -v). The ratio column is ours
-# divided by the run's first peer (kmc for counting, mummer for comparing).
+# memory come from GNU time (/usr/bin/time -v). The ratio columns divide ours
+# by each peer of the same run; B/base is peak memory per base of the indexed
+# (or counted) input; for zarn the table adds the seconds of its two phases
+# as it prints them, and the indexing cost per source base.
 #
 # Options:
 #   -b DIR   build folder holding zarn and zarnmerdist [build/ of this tree]
@@ -124,10 +126,13 @@ bases() { grep -v '^>' "$1" | tr -d '\n\r' | wc -c; }
 timed() {
   local log=$work/out/time.log
   /usr/bin/time -v -o "$log" "$@" > "$work/out/stdout.log" 2> "$work/out/stderr.log" || true
-  awk -F': ' '
+  # zarn prints the seconds of its two phases, indexing and comparing.
+  local phases
+  phases=$(awk '/ seconds\./ { printf "%s ", $1 }' "$work/out/stdout.log")
+  awk -F': ' -v phases="$phases" '
     /Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; w = s }
     /Maximum resident set size/ { m = $2 }
-    END { printf "%.3f %d\n", w, m }' "$log"
+    END { split(phases, p, " "); printf "%.3f %d %s %s\n", w, m, (p[1] == "" ? 0 : p[1]), (p[2] == "" ? 0 : p[2]) }' "$log"
 }
 
 # A shell command line given as one string, timed as a whole (count + dump).
@@ -140,17 +145,21 @@ results=$work/out/results.tsv
 
 # measure RUN TOOL COMMAND...: runs the command N times, records the medians.
 measure() {
-  local run=$1 tool=$2 i walls= mems=
+  local run=$1 tool=$2 i w m x c walls= mems= idx= cmp=
   shift 2
   for ((i = 0; i < repeats; i++)); do
-    read -r w m < <("$@")
+    read -r w m x c < <("$@")
     walls+="$w"$'\n'
     mems+="$m"$'\n'
+    idx+="$x"$'\n'
+    cmp+="$c"$'\n'
   done
-  local mw mm
+  local mw mm mx mc
   mw=$(printf '%s' "$walls" | median)
   mm=$(printf '%s' "$mems" | median)
-  printf '%s\t%s\t%s\t%s\n' "$run" "$tool" "$mw" "$mm" >> "$results"
+  mx=$(printf '%s' "$idx" | median)
+  mc=$(printf '%s' "$cmp" | median)
+  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$run" "$tool" "$mw" "$mm" "$mx" "$mc" >> "$results"
   printf '  %-26s %-10s %8.2f s %8.0f MB\n' "$run" "$tool" "$mw" "$(echo "$mm" | awk '{ print $1 / 1024 }')" >&2
 }
 
@@ -196,17 +205,18 @@ done
 echo
 echo "$(uname -m), $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'), medians of $repeats, one thread each"
 awk -F'\t' -v mgb="$mgb" -v allb="$allb" '
-  { run[NR] = $1; tool[NR] = $2; wall[NR] = $3; mem[NR] = $4
+  { run[NR] = $1; tool[NR] = $2; wall[NR] = $3; mem[NR] = $4; idx[NR] = $5; cmp[NR] = $6
     if ($2 == "zarn" || $2 == "zarnmerdist") { ow[$1] = $3; om[$1] = $4 } }
   END {
-    printf "| %-24s | %-11s | %7s | %8s | %9s | %9s | %8s |\n", "run", "tool", "wall s", "peak MB", "B/base", "ours/peer", "mem ours/peer"
-    printf "|%s|%s|%s|%s|%s|%s|%s|\n", "--------------------------", "-------------", "---------", "----------", "-----------", "-----------", "----------"
+    printf "| %-24s | %-11s | %7s | %8s | %8s | %9s | %9s | %-24s |\n", "run", "tool", "wall s", "peak MB", "B/base", "wall/peer", "mem/peer", "zarn index, compare"
+    printf "|%s|%s|%s|%s|%s|%s|%s|%s|\n", "--------------------------", "-------------", "---------", "----------", "----------", "-----------", "-----------", "--------------------------"
     for (i = 1; i <= NR; i++) {
       b = (run[i] ~ /^(count|compare) ALL10/) ? allb : mgb  # bases of the indexed input
-      rt = "-"; rm = "-"
+      rt = "-"; rm = "-"; ph = ""
       if (tool[i] != "zarn" && tool[i] != "zarnmerdist" && wall[i] > 0 && mem[i] > 0) {
         rt = sprintf("%.2f", ow[run[i]] / wall[i]); rm = sprintf("%.2f", om[run[i]] / mem[i])
       }
-      printf "| %-24s | %-11s | %7.2f | %8.0f | %9.1f | %9s | %8s |\n", run[i], tool[i], wall[i], mem[i] / 1024, mem[i] * 1024 / b, rt, rm
+      if (tool[i] == "zarn") ph = sprintf("%.2f s (%.0f ns/base), %.2f s", idx[i], idx[i] * 1e9 / b, cmp[i])
+      printf "| %-24s | %-11s | %7.2f | %8.0f | %8.1f | %9s | %9s | %-24s |\n", run[i], tool[i], wall[i], mem[i] / 1024, mem[i] * 1024 / b, rt, rm, ph
     }
   }' "$results"
