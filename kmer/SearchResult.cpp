@@ -42,6 +42,7 @@ void Place(SearchResultVec& v, size_t lo, std::vector<uint32_t>& from) {
     SearchResult held = std::move(v[lo + i]);
     size_t to = i;
     while (src != i) {
+      __builtin_prefetch(&v[lo + from[src]]);  // the hit moved after this one
       v[lo + to] = std::move(v[lo + src]);
       from[to] = static_cast<uint32_t>(to);
       to = src;
@@ -137,6 +138,12 @@ void SearchResultVec::SortByKey(uint32_t SearchResult::*key,
         do {
           size_t j = next[d]++;
           while (bucketOf(word[j]) == d) j = next[d]++;
+          // The bucket's next slot is wanted on its next visit: fetch it now.
+          if (next[d] < bound[d + 1]) {
+            __builtin_prefetch(&v[next[d]], 1);
+            __builtin_prefetch(reinterpret_cast<const char*>(&v[next[d]]) + 64, 1);
+            __builtin_prefetch(&word[next[d]], 1);
+          }
           std::swap(held, v[j]);
           std::swap(heldWord, word[j]);
           d = bucketOf(heldWord);
