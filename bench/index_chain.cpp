@@ -5,7 +5,10 @@
 // Without arguments a 4 Mb source of four random records is generated. The
 // queries are the records of query.fa or, without it, 2,000 reads of 1,000
 // bases sampled from the source with 1% substitutions, every other one
-// reverse-complemented. Prints the time of each stage; asserts nothing.
+// reverse-complemented. Prints the time of each stage, the cost per k-mer and
+// the bytes per stored k-mer and per hit; asserts nothing.
+
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -67,6 +70,14 @@ std::string ReverseComplement(const std::string& s) {
   return out;
 }
 
+// Resident memory of this process (0 where /proc is missing).
+long ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,17 +111,20 @@ int main(int argc, char** argv) {
   // through the engine's query walk.
   ZarnEngine engine;
   Index& index = engine.mMerLocations;
+  const long rssBefore = ResidentBytes();
   Clock::time_point t = Clock::now();
   std::istringstream sourceIn(sourceText);
   SourceScanStatus status = index.Add(sourceIn);
   const double indexTime = Seconds(t);
+  const long indexBytes = ResidentBytes() - rssBefore;
   long long locations = 0, basesIndexed = 0;
   for (const auto& entry : index.mLocationLists) locations += entry.second.size();
   for (int size : index.mSourceSizes) basesIndexed += size;
   std::printf("source: %zu records, %lld bases, k=%d, status %d\n", index.mSourceNames.size(),
               basesIndexed, k, static_cast<int>(status));
-  std::printf("index:  %.3f s, %zu distinct k-mers, %lld locations (%.1f Mb/s)\n", indexTime,
-              index.mLocationLists.size(), locations, basesIndexed / 1e6 / indexTime);
+  std::printf("index:  %.3f s, %zu distinct k-mers, %lld locations (%.1f Mb/s, %.0f ns and %.0f bytes a k-mer)\n",
+              indexTime, index.mLocationLists.size(), locations, basesIndexed / 1e6 / indexTime,
+              indexTime * 1e9 / locations, static_cast<double>(indexBytes) / index.mLocationLists.size());
 
   // Queries.
   SequenceVector queries;
@@ -172,8 +186,10 @@ int main(int argc, char** argv) {
   long long lines = 0;
   for (char c : out.str()) lines += c == '\n';
   std::printf("query:  %zu records, %lld bases\n", queries.size(), queryBases);
-  std::printf("lookup: %.3f s, %lld hits (%.2f M k-mers/s)\n", lookupTime, hitCount,
-              queryBases / 1e6 / lookupTime);
+  std::printf("lookup: %.3f s, %lld hits (%.2f M k-mers/s, %.0f ns a query k-mer)\n", lookupTime,
+              hitCount, queryBases / 1e6 / lookupTime, lookupTime * 1e9 / queryBases);
+  std::printf("hit:    %zu bytes, plus a heap block for each name of more than 15 characters\n",
+              sizeof(SearchResult));
   std::printf("chain:  %.3f s, %lld chains (%.2f M hits/s)\n", chainTime, chainCount,
               hitCount / 1e6 / (chainTime > 0 ? chainTime : 1e-9));
   std::printf("write:  %.3f s, %lld lines of score >= %d\n", writeTime, lines, writer.mMinScore);

@@ -232,6 +232,9 @@ public:
   // has no name (text before the first header) is reported with the "BUG"
   // lines on standard output and skipped.
   void FindMerLocations(Mer& m, SearchResultVec& hits);
+  // The hits of one stored list, appended as FindMerLocations appends those
+  // of the list it finds.
+  void AppendHits(const LocationList& list, SearchResultVec& hits);
 };
 
 template <class HashF, class LocT, class RepeatHashF>
@@ -344,10 +347,15 @@ template <class HashF, class LocT, class RepeatHashF>
 void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::FindMerLocations(Mer& m, SearchResultVec& hits) {
   auto found = mLocationLists.find(m);
   if (found == mLocationLists.end()) return;
+  AppendHits(found->second, hits);
+}
+
+template <class HashF, class LocT, class RepeatHashF>
+void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::AppendHits(const LocationList& list,
+                                                                   SearchResultVec& hits) {
   const long k = Mer::mMerSize;
-  for (const LocT& loc : found->second) {
+  for (const LocT& loc : list) {
     const long start = loc.sourceStart();
-    const long end = start + k - 1;
     const unsigned long i = static_cast<unsigned long>(loc.sourceIdx());
     if (i >= mSourceNames.size()) {
       std::cout << "BUG mSourceNames.size=" << mSourceNames.size() << std::endl;
@@ -355,7 +363,7 @@ void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::FindMerLocations(Mer& m,
       std::cout << "BUG M.sourceIdx()=" << i << std::endl;
       continue;  // no record to name the hit after
     }
-    hits.add(mSourceNames[i], mSourceSizes[i], start, end);
+    hits.add(mSourceNames[i], mSourceSizes[i], start, start + k - 1);
   }
 }
 

@@ -2,6 +2,7 @@
 #define KMER_MERREPEATMODEL_H
 
 #include <cctype>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -264,10 +265,40 @@ void MerRepeatModel<F>::WriteDist(std::ofstream& out, int minCount) {
     if (std::isspace((unsigned char)c)) c = '_';
   out << name << '\t' << Mer::mMerSize << '\t' << Mer::mThinFactor << '\t' << Mer::mThinSlice
       << '\t' << minCount << '\n';
+  // The body is formatted into a large buffer and written in big blocks: one
+  // stream call per line would cost more than the counting itself.
+  static const char kLetters[4] = {'A', 'C', 'G', 'T'};
+  // The letters of every byte of a k-mer value: four bases a lookup.
+  static const std::vector<char> kQuads = [] {
+    std::vector<char> q(256 * 4);
+    for (int b = 0; b < 256; ++b)
+      for (int i = 0; i < 4; ++i) q[b * 4 + i] = kLetters[(b >> (2 * (3 - i))) & 3];
+    return q;
+  }();
+  const int k = Mer::mMerSize;
+  const int lead = k % 4;  // letters before the first whole byte
+  const std::size_t kLineMax = 32 + 1 + 11 + 1;  // k-mer, tab, an int, newline
+  const std::size_t kBufSize = 1 << 20;
+  std::vector<char> buf(kBufSize);
+  char* const begin = buf.data();
+  char* const limit = begin + kBufSize - kLineMax;
+  char* p = begin;
   for (typename Mer2IntMap<F>::CountMap::const_iterator it = this->mCounts.begin();
        it != this->mCounts.end(); ++it) {
-    if (it->second >= minCount) out << it->first.ToString() << '\t' << it->second << '\n';
+    if (it->second < minCount) continue;
+    const std::uint64_t v = it->first.mValue;
+    for (int i = 0; i < lead; ++i) *p++ = kLetters[(v >> (2 * (k - 1 - i))) & 3];
+    for (int shift = 2 * (k - lead) - 8; shift >= 0; shift -= 8, p += 4)
+      std::memcpy(p, &kQuads[((v >> shift) & 0xFF) * 4], 4);
+    *p++ = '\t';
+    p = std::to_chars(p, p + 11, it->second).ptr;
+    *p++ = '\n';
+    if (p >= limit) {
+      if (!out.write(begin, p - begin)) break;
+      p = begin;
+    }
   }
+  if (p != begin && out) out.write(begin, p - begin);
   out.close();
 }
 

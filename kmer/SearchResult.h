@@ -96,8 +96,9 @@ public:
 
   // Stable: hits with equal keys keep the order in which they were appended.
   // The result is that of std::stable_sort with the comparator above; the
-  // order is found on packed (key, position) words, and the hits are then
-  // moved into place, so no second copy of the list is needed.
+  // order is found on packed (key, position) words, and the hits are moved
+  // into place (long lists first into buckets of neighbouring keys), so no
+  // second copy of the list is needed. A list already in order is not moved.
   void sortBySourceStart();
   void sortByQueryStart();
 

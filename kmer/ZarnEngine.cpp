@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 #include <iostream>
+#include <utility>
 
 #include "toolkit/FASTAFile.h"
 #include "toolkit/InputFile.h"
@@ -73,10 +74,36 @@ bool ZarnEngine::AddSource(std::string fileName)
     return true;
 }
 
+namespace {
+
+// Completes the query side of the hits from first on.
+void SetQuerySide(SearchResultVec& hits, std::size_t first, int start, int end,
+                  const std::string& name, int size)
+{
+    for (std::size_t i = first; i < hits.size(); i++) {
+        SearchResult& hit = hits[i];
+        hit.mQueryStart = static_cast<uint32_t>(start);
+        hit.mQueryEnd = static_cast<uint32_t>(end);
+        hit.mQueryName = name;
+        hit.mQuerySize = static_cast<uint32_t>(size);
+    }
+}
+
+}  // namespace
+
 void ZarnEngine::GetHits(Sequence& query, SearchResultVec& fwd, SearchResultVec& rev)
 {
+    typedef decltype(mMerLocations)::LocationList LocationList;
     const int n = static_cast<int>(query.mBases.size());
     const int k = Mer::mMerSize;
+    // The walk looks every k-mer up once and keeps the lists it finds, so
+    // that both hit lists can be given their exact size before they are
+    // filled: growing them would copy every hit and touch fresh memory.
+    std::vector<std::pair<int, const LocationList*>> foundFwd;
+    std::vector<std::pair<int, const LocationList*>> foundRev;
+    std::size_t fwdCount = 0;
+    std::size_t revCount = 0;
+    const auto none = mMerLocations.mLocationLists.end();
     Mer m;
     int idx = 0;
     while (idx < n) {
@@ -90,44 +117,60 @@ void ZarnEngine::GetHits(Sequence& query, SearchResultVec& fwd, SearchResultVec&
         rc.Reverse();
         if (!m.isThinned(rc) && mRepeatModel.isAcceptableFrequency(m)) {
             const int start = idx - k + 1;
-
-            std::size_t first = fwd.size();
-            mMerLocations.FindMerLocations(m, fwd);
-            for (std::size_t i = first; i < fwd.size(); i++) {
-                fwd[i].setQueryStart(start);
-                fwd[i].setQueryEnd(idx);
-                fwd[i].setQueryName(query.mName);
-                fwd[i].setQuerySize(n);
-            }
+            // Reverse hits count positions on the reverse complement of the query.
+            const int e = n - start - 1;
             if (mDebug) {
+                // The dumps show each list as it grows, so it is filled here.
+                std::size_t first = fwd.size();
+                mMerLocations.FindMerLocations(m, fwd);
+                SetQuerySide(fwd, first, start, idx, query.mName, n);
                 std::cout << "FWD: " << m.ToString() << std::endl;
                 fwd.Print(std::cout);
-            }
-
-            // Reverse hits count positions on the reverse complement of the query.
-            first = rev.size();
-            mMerLocations.FindMerLocations(rc, rev);
-            const int e = n - start - 1;
-            for (std::size_t i = first; i < rev.size(); i++) {
-                rev[i].setQueryEnd(e);
-                rev[i].setQueryStart(rev[i].queryEnd() - k + 1);
-                rev[i].setQueryName(query.mName);
-                rev[i].setQuerySize(n);
-            }
-            if (mDebug) {
+                first = rev.size();
+                mMerLocations.FindMerLocations(rc, rev);
+                SetQuerySide(rev, first, e - k + 1, e, query.mName, n);
                 std::cout << "REV: " << rc.ToString() << std::endl;
                 rev.Print(std::cout);
                 std::cout << std::endl;
+            } else {
+                auto f = mMerLocations.mLocationLists.find(m);
+                if (f != none) {
+                    foundFwd.emplace_back(idx, &f->second);
+                    fwdCount += f->second.size();
+                }
+                auto r = mMerLocations.mLocationLists.find(rc);
+                if (r != none) {
+                    foundRev.emplace_back(idx, &r->second);
+                    revCount += r->second.size();
+                }
             }
         }
         idx++;
+    }
+
+    fwd.reserve(fwd.size() + fwdCount);
+    for (const auto& found : foundFwd) {
+        const std::size_t first = fwd.size();
+        mMerLocations.AppendHits(*found.second, fwd);
+        SetQuerySide(fwd, first, found.first - k + 1, found.first, query.mName, n);
+    }
+    rev.reserve(rev.size() + revCount);
+    for (const auto& found : foundRev) {
+        const std::size_t first = rev.size();
+        mMerLocations.AppendHits(*found.second, rev);
+        const int e = n - (found.first - k + 1) - 1;
+        SetQuerySide(rev, first, e - k + 1, e, query.mName, n);
     }
 }
 
 void ZarnEngine::Compare(Sequence& query, std::vector<Chain>& fwdChains, std::vector<Chain>& revChains)
 {
-    SearchResultVec fwd;
-    SearchResultVec rev;
+    // The two lists keep their capacity from record to record: only their
+    // hits are freed.
+    SearchResultVec& fwd = mFwdHits;
+    SearchResultVec& rev = mRevHits;
+    fwd.clear();
+    rev.clear();
     GetHits(query, fwd, rev);
     if (mDebug) {
         std::cout << std::endl << std::endl << "\nFwdHits:" << std::endl;
@@ -139,6 +182,8 @@ void ZarnEngine::Compare(Sequence& query, std::vector<Chain>& fwdChains, std::ve
     chainer.mMinScore = mMinScore;
     chainer.ComputeChains(fwd, fwdChains);
     chainer.ComputeChains(rev, revChains);
+    fwd.clear();
+    rev.clear();
 }
 
 bool ZarnEngine::Compare(std::istream& in, std::ostream& out)

@@ -85,6 +85,11 @@ public:
     // no further record is read. std::bad_alloc passes to the caller; a
     // record's chains are all computed before its first line is written.
     bool Compare(std::istream& in, std::ostream& out);
+
+private:
+    // Hit lists of the record being compared, reused across records.
+    SearchResultVec mFwdHits;
+    SearchResultVec mRevHits;
 };
 
 #endif

@@ -443,6 +443,47 @@ TEST_F(MerRepeatModelTest, WriteDistAndReadBack) {
   std::remove(path.c_str());
 }
 
+TEST_F(MerRepeatModelTest, LargeBodyIsWrittenWholeAndReadsBack) {
+  // Far more than one write buffer of the longest lines: 32-mers with counts
+  // up to the largest int; counts below the minimum stay out.
+  Mer::setMerSize(32);
+  Mer::mThinFactor = 1;
+  Mer::mThinSlice = 0;
+  Model m;
+  m.mName = "big.dist";
+  std::mt19937_64 rng(5);
+  for (int i = 0; i < 60000; ++i) {
+    Mer mer;
+    mer.mValue = rng();
+    const int count = i % 7 == 0 ? INT_MAX : i % 5 == 0 ? 0 : static_cast<int>(rng() % 100000) + 1;
+    m.mCounts[MerSymmetricHashF::canonicalValue(mer)] = count;
+  }
+  std::string want = "big.dist\t32\t1\t0\t1\n";
+  std::map<std::string, int> kept;
+  for (const auto& entry : m.mCounts) {
+    if (entry.second < 1) continue;
+    want += entry.first.ToString() + "\t" + std::to_string(entry.second) + "\n";
+    kept[entry.first.ToString()] = entry.second;
+  }
+  ASSERT_GT(want.size(), 1u << 20);
+  const std::string path = TempPath("big.dist");
+  {
+    CaptureStream capture(std::cout);
+    m.WriteDist(path, 1);
+  }
+  EXPECT_TRUE(ReadFile(path) == want);
+
+  Reset();
+  Model back;
+  {
+    CaptureStream capture(std::cerr);
+    ReadDistResult r = back.ReadDist(path, 1);
+    ASSERT_TRUE(r.ok()) << r.Message();
+  }
+  EXPECT_EQ(Counts(back), kept);
+  std::remove(path.c_str());
+}
+
 TEST_F(MerRepeatModelTest, NameWithWhiteSpaceIsWrittenAsOneWord) {
   // A blank before digits in the name would otherwise be read back as k.
   SetK5Thin3Slice2();

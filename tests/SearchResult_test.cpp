@@ -126,4 +126,40 @@ TEST(SearchResultVecTest, SortsMatchStdStableSort) {
   }
 }
 
+TEST(SearchResultVecTest, LargeSortsMatchStdStableSort) {
+  // Lists long enough to be sorted in buckets, in the shapes real hit lists
+  // take: a colinear pair with another origin, repeats, one crowded key,
+  // keys across the whole 32-bit range, and an almost sorted list.
+  const unsigned long n = 100000;
+  struct Shape {
+    const char* name;
+    unsigned long (*key)(unsigned long i, std::mt19937& rng);
+  };
+  const Shape shapes[] = {
+      {"rotated", [](unsigned long i, std::mt19937&) { return (i + n / 3) % n * 7; }},
+      {"repeats", [](unsigned long i, std::mt19937& rng) {
+         return rng() % 4 == 0 ? 1000000 + (rng() % 50) * 4000 : i * 3;
+       }},
+      {"crowded", [](unsigned long i, std::mt19937& rng) {
+         return rng() % 16 == 0 ? static_cast<unsigned long>(rng()) : 42 + i % 2;
+       }},
+      {"full range", [](unsigned long, std::mt19937& rng) { return static_cast<unsigned long>(rng()); }},
+      {"last out of place", [](unsigned long i, std::mt19937&) { return i + 1 == n ? 5 : i * 2; }},
+  };
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    std::mt19937 rng(3);
+    SearchResultVec v;
+    for (unsigned long i = 0; i < n; ++i) v.push_back(Hit(shape.key(i, rng), rng() % 1000, std::to_string(i)));
+    SearchResultVec expected = v;
+    std::stable_sort(expected.begin(), expected.end(), SearchResultVec::cmpBySourceStart);
+    v.sortBySourceStart();
+    ASSERT_EQ(Tags(v), Tags(expected));
+    for (size_t i = 0; i < v.size(); ++i) ASSERT_EQ(v[i].sourceEnd(), v[i].sourceStart() + 3);
+    std::stable_sort(expected.begin(), expected.end(), SearchResultVec::cmpByQueryStart);
+    v.sortByQueryStart();
+    ASSERT_EQ(Tags(v), Tags(expected));
+  }
+}
+
 }  // namespace
