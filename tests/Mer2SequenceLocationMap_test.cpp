@@ -12,6 +12,8 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/TestFixtures.h"
+
 namespace {
 
 using namespace std::string_literals;
@@ -34,17 +36,12 @@ std::vector<std::string> Locations(const Index& index) {
 
 class IndexTest : public ::testing::Test {
 protected:
-  void SetUp() override { SetMer(4, 1, 0); }
-  void TearDown() override { SetMer(32, 1, 1); }
-  static void SetMer(int k, int factor, int slice) {
-    Mer::setMerSize(k);
-    Mer::mThinFactor = factor;
-    Mer::mThinSlice = slice;
-  }
+  void SetUp() override { SetMers(4, 1, 0); }
   SourceScanStatus Scan(const std::string& text) {
     std::istringstream in(text);
     return index.Add(in);
   }
+  MerStaticsGuard mMerGuard;
   Index index;
 };
 
@@ -147,7 +144,7 @@ TEST_F(IndexTest, ScannerFollowsItsRules) {
 }
 
 TEST_F(IndexTest, InitialThinningStoresNothingButKeepsNamesAndSizes) {
-  SetMer(4, 1, 1);
+  SetMers(4, 1, 1);
   EXPECT_EQ(Scan(">s1\nACGTAC\n>s2\nGG\n"), SourceScanStatus::Ok);
   EXPECT_TRUE(index.mLocationLists.empty());
   EXPECT_EQ(index.mSourceNames, (std::vector<std::string>{"s1", "s2"}));
@@ -218,7 +215,7 @@ TEST_F(IndexTest, ThinningAndRepeatModelSelectKmers) {
   // Factor 2, slice 0 keeps the k-mers whose canonical value is even: of
   // ACGT 27, CGTA 108, GTAC 177, TACA 196, ACAG 18 it drops ACGT and GTAC;
   // the model then rejects TACA (count 1, below mMinCount) and accepts ACAG.
-  SetMer(4, 2, 0);
+  SetMers(4, 2, 0);
   MerRepeatModel<MerSymmetricHashF> model;
   model.mCounts[Mer("TACA")] = 1;
   model.mCounts[Mer("ACAG")] = 5;
@@ -387,7 +384,7 @@ TEST_F(IndexTest, LocationWithoutRecordNameWritesBugLinesAndMakesNoHit) {
 }
 
 TEST_F(IndexTest, RealGenomeIndexesEveryWindow) {
-  SetMer(16, 1, 0);
+  SetMers(16, 1, 0);
   std::ifstream in(SHARED_DATA_DIR "/mt_human.fa");
   ASSERT_TRUE(in.is_open());
   ASSERT_EQ(index.Add(in), SourceScanStatus::Ok);
@@ -414,7 +411,7 @@ std::vector<std::string> Dump(const Index& index) {
 TEST_F(IndexTest, SizingAheadChangesNothingStored) {
   const std::string path = SHARED_DATA_DIR "/mt_human.fa";
   for (int factor : {1, 3}) {
-    SetMer(12, factor, 0);
+    SetMers(12, factor, 0);
     Index grown, sized, tooSmall;
     sized.ReserveForFile(path);
     tooSmall.Reserve(50);
