@@ -5,7 +5,6 @@
 #include <zlib.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/TestFixtures.h"
 #include "toolkit/gzstream.h"
 
 namespace {
@@ -61,15 +61,8 @@ std::string Wrap(const std::string& bases, size_t width) {
 
 class FASTAFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/fastafile_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        mDir = tmpl;
-    }
-    void TearDown() override { std::filesystem::remove_all(mDir); }
-
-    std::string Path(const std::string& name) { return mDir + "/" + name; }
-    std::string Missing() { return mDir + "/no/such/dir/file"; }
+    std::string Path(const std::string& name) { return mTemp.Path(name); }
+    std::string Missing() { return mTemp.Path("no/such/dir/file"); }
 
     std::string WriteFile(const std::string& name, const std::string& text) {
         std::string p = Path(name);
@@ -83,7 +76,7 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    std::string mDir;
+    TempFolder mTemp{"fastafile_test"};
 };
 
 // Reads every record with the four-argument reader and a buffer of `size`.

@@ -12,25 +12,20 @@
 #include <iterator>
 #include <string>
 
+#include "tests/TestFixtures.h"
+
 namespace {
 
 class InputFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/inputfile_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        mDir = tmpl;
-    }
-    void TearDown() override { std::filesystem::remove_all(mDir); }
-
     std::string Write(const std::string& name, const std::string& bytes) {
-        std::string p = mDir + "/" + name;
+        std::string p = mTemp.Path(name);
         std::ofstream(p, std::ios::binary) << bytes;
         return p;
     }
 
     std::string WriteGz(const std::string& name, const std::string& text) {
-        std::string p = mDir + "/" + name;
+        std::string p = mTemp.Path(name);
         gzFile f = gzopen(p.c_str(), "wb");
         EXPECT_NE(f, nullptr);
         EXPECT_EQ(gzwrite(f, text.data(), static_cast<unsigned>(text.size())),
@@ -39,7 +34,7 @@ protected:
         return p;
     }
 
-    std::string mDir;
+    TempFolder mTemp{"inputfile_test"};
 };
 
 // Through the stream, as the readers take it, so that its end sets eof.
@@ -84,16 +79,16 @@ TEST_F(InputFileTest, RefusesWhatCannotBeRead) {
     }
     std::string damaged = bytes;
     for (size_t i = 10; i < damaged.size() && i < 30; ++i) damaged[i] = 'X';
-    std::filesystem::create_directory(mDir + "/adir");
+    std::filesystem::create_directory(mTemp.Path("adir"));
 
     const struct {
         const char* name;
         std::string path;
         std::string reason;
     } cases[] = {
-        {"missing", mDir + "/nosuch.fa", "cannot open: No such file or directory"},
-        {"missing folder", mDir + "/nodir/x.fa", "cannot open: No such file or directory"},
-        {"directory", mDir + "/adir", "cannot open: Is a directory"},
+        {"missing", mTemp.Path("nosuch.fa"), "cannot open: No such file or directory"},
+        {"missing folder", mTemp.Path("nodir/x.fa"), "cannot open: No such file or directory"},
+        {"directory", mTemp.Path("adir"), "cannot open: Is a directory"},
         {"damaged gzip data", Write("bad.fa.gz", damaged),
          "read error (unreadable file or damaged gzip data)"},
         // Opens, but its first read fails (EIO), whoever runs the test.

@@ -9,19 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "tests/TestFixtures.h"
+
 namespace {
 
 typedef Mer2IntMap<MerSymmetricHashF> CountMap;
 
 class Mer2IntMapTest : public ::testing::Test {
  protected:
-  void SetUp() override { Use(4, 1, 0); }
-  void TearDown() override { Use(32, 1, 1); }
-  static void Use(int k, int factor, int slice) {
-    Mer::setMerSize(k);
-    Mer::mThinFactor = factor;
-    Mer::mThinSlice = slice;
-  }
+  void SetUp() override { SetMers(4, 1, 0); }
+
+  MerStaticsGuard mMerGuard;
 };
 
 Sequence Record(const std::string& name, const std::string& bases) {
@@ -109,7 +107,7 @@ TEST_F(Mer2IntMapTest, AddSkipsWindowsWithNonBasesAndShortRecords) {
 TEST_F(Mer2IntMapTest, AddMatchesWindowByWindowCounting) {
   std::mt19937 rng(11);
   for (int k : {1, 3, 11, 31, 32}) {
-    Use(k, 1, 0);
+    SetMers(k, 1, 0);
     std::vector<std::string> texts;
     for (int t = 0; t < 4; ++t) {
       std::string s;
@@ -127,13 +125,13 @@ TEST_F(Mer2IntMapTest, AddMatchesWindowByWindowCounting) {
 
 TEST_F(Mer2IntMapTest, AddHonoursThinning) {
   Sequence r = Record("r", "ACGTTGCAAAGG");
-  Use(4, 1, 1);
+  SetMers(4, 1, 1);
   CountMap none;
   none.Add(r);
   EXPECT_TRUE(none.mCounts.empty());
   EXPECT_EQ(none.mWindowCount, 0);
 
-  Use(4, 2, 0);
+  SetMers(4, 2, 0);
   CountMap even;
   even.Add(r);
   std::map<std::string, int> want;

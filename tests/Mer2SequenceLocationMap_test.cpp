@@ -12,6 +12,8 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/TestFixtures.h"
+
 namespace {
 
 using namespace std::string_literals;
@@ -34,17 +36,12 @@ std::vector<std::string> Locations(const Index& index) {
 
 class IndexTest : public ::testing::Test {
 protected:
-  void SetUp() override { SetMer(4, 1, 0); }
-  void TearDown() override { SetMer(32, 1, 1); }
-  static void SetMer(int k, int factor, int slice) {
-    Mer::setMerSize(k);
-    Mer::mThinFactor = factor;
-    Mer::mThinSlice = slice;
-  }
+  void SetUp() override { SetMers(4, 1, 0); }
   SourceScanStatus Scan(const std::string& text) {
     std::istringstream in(text);
     return index.Add(in);
   }
+  MerStaticsGuard mMerGuard;
   Index index;
 };
 
@@ -147,7 +144,7 @@ TEST_F(IndexTest, ScannerFollowsItsRules) {
 }
 
 TEST_F(IndexTest, InitialThinningStoresNothingButKeepsNamesAndSizes) {
-  SetMer(4, 1, 1);
+  SetMers(4, 1, 1);
   EXPECT_EQ(Scan(">s1\nACGTAC\n>s2\nGG\n"), SourceScanStatus::Ok);
   EXPECT_TRUE(index.mLocationLists.empty());
   EXPECT_EQ(index.mSourceNames, (std::vector<std::string>{"s1", "s2"}));
@@ -218,7 +215,7 @@ TEST_F(IndexTest, ThinningAndRepeatModelSelectKmers) {
   // Factor 2, slice 0 keeps the k-mers whose canonical value is even: of
   // ACGT 27, CGTA 108, GTAC 177, TACA 196, ACAG 18 it drops ACGT and GTAC;
   // the model then rejects TACA (count 1, below mMinCount) and accepts ACAG.
-  SetMer(4, 2, 0);
+  SetMers(4, 2, 0);
   MerRepeatModel<MerSymmetricHashF> model;
   model.mCounts[Mer("TACA")] = 1;
   model.mCounts[Mer("ACAG")] = 5;
@@ -386,27 +383,8 @@ TEST_F(IndexTest, LocationWithoutRecordNameWritesBugLinesAndMakesNoHit) {
   EXPECT_EQ(hits[0].sourceName(), "s2");
 }
 
-TEST(BigSequenceLocationTest, PacksIndexIntoNineteenBits) {
-  BigSequenceLocation loc;
-  EXPECT_EQ(loc.sourceIdx(), 0);
-  EXPECT_EQ(loc.sourceStart(), 0);
-  EXPECT_FALSE(loc.isReverse());
-  const long cases[][2] = {{5, 5}, {524287, 524287}, {524288, 0}, {-1, 524287}};
-  for (const auto& c : cases) {
-    loc.setSourceIdx(c[0]);
-    EXPECT_EQ(loc.sourceIdx(), c[1]) << c[0];
-  }
-  loc.setIsReverse();
-  loc.setSourceIdx(3);
-  loc.setSourceStart(-7);
-  EXPECT_TRUE(loc.isReverse());
-  EXPECT_EQ(loc.sourceIdx(), 3);
-  EXPECT_EQ(loc.sourceStart(), -7);
-  EXPECT_EQ(loc.mZeroBits, 0u);
-}
-
 TEST_F(IndexTest, RealGenomeIndexesEveryWindow) {
-  SetMer(16, 1, 0);
+  SetMers(16, 1, 0);
   std::ifstream in(SHARED_DATA_DIR "/mt_human.fa");
   ASSERT_TRUE(in.is_open());
   ASSERT_EQ(index.Add(in), SourceScanStatus::Ok);
@@ -433,7 +411,7 @@ std::vector<std::string> Dump(const Index& index) {
 TEST_F(IndexTest, SizingAheadChangesNothingStored) {
   const std::string path = SHARED_DATA_DIR "/mt_human.fa";
   for (int factor : {1, 3}) {
-    SetMer(12, factor, 0);
+    SetMers(12, factor, 0);
     Index grown, sized, tooSmall;
     sized.ReserveForFile(path);
     tooSmall.Reserve(50);
@@ -450,37 +428,6 @@ TEST_F(IndexTest, SizingAheadChangesNothingStored) {
   Index none;
   none.ReserveForFile("/nonexistent/source.fa");  // no size to go by: nothing happens
   EXPECT_TRUE(none.mLocationLists.empty());
-}
-
-TEST(LocationListTest, ListsOfOneShareCellsWithoutMixingUp) {
-  // Lists of one location take pooled cells; growing, copying and freeing
-  // them hands cells back and out again, and no list sees another's data.
-  typedef SequenceLocationVecT<BigSequenceLocation> List;
-  auto loc = [](long idx, long start) {
-    BigSequenceLocation l;
-    l.setSourceIdx(idx);
-    l.setSourceStart(start);
-    return l;
-  };
-  std::vector<List> lists(3000);
-  for (int round = 0; round < 3; ++round) {
-    for (std::size_t i = 0; i < lists.size(); ++i) {
-      if ((i + round) % 3 == 0) List().swap(lists[i]);  // frees its cells
-      lists[i].push_back(loc((long)i, round));
-    }
-    std::vector<List> copies(lists.begin(), lists.begin() + 500);
-    for (std::size_t i = 0; i < lists.size(); ++i) {
-      const List& l = lists[i];
-      ASSERT_FALSE(l.empty());
-      for (std::size_t j = 0; j < l.size(); ++j) {
-        EXPECT_EQ(l[j].sourceIdx(), (long)i);
-        EXPECT_EQ(l[j].sourceStart(), round - (long)(l.size() - 1 - j)) << i;
-      }
-      if (i < copies.size()) {
-        EXPECT_EQ(copies[i].back().sourceStart(), round);
-      }
-    }
-  }
 }
 
 }  // namespace

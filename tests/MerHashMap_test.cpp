@@ -8,12 +8,15 @@
 #include <set>
 #include <vector>
 
+#include "tests/TestFixtures.h"
+
 namespace {
 
 class MerHashMapTest : public ::testing::Test {
  protected:
   void SetUp() override { Mer::setMerSize(16); }
-  void TearDown() override { Mer::setMerSize(32); }
+
+  MerStaticsGuard mMerGuard;
 };
 
 Mer Key(std::uint64_t value) {

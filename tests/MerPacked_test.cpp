@@ -3,6 +3,7 @@
 #include <string>
 
 #include "kmer/Mer.h"
+#include "tests/TestFixtures.h"
 #include "toolkit/Sequence.h"
 #include "toolkit/Sequence3Bit.h"
 
@@ -11,13 +12,11 @@ namespace {
 // Restores the process-wide k-mer length after each test.
 class MerPacked : public testing::Test {
  protected:
-  void SetUp() override { mSavedSize = Mer::mMerSize; }
-  void TearDown() override { Mer::setMerSize(mSavedSize); }
   static void Fill(Sequence3Bit& s, const std::string& text) {
     std::string copy = text;
     s.ConcatenateString(copy);
   }
-  int mSavedSize = 32;
+  MerStaticsGuard mMerGuard;
 };
 
 TEST_F(MerPacked, CleanWindowGivesItsTwoBitCodes) {

@@ -4,7 +4,6 @@
 #include <zlib.h>
 
 #include <climits>
-#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -12,21 +11,23 @@
 #include <sstream>
 #include <string>
 
+#include "tests/TestFixtures.h"
+
 namespace {
 
 typedef MerRepeatModel<MerSymmetricHashF> Model;
 
-// Reading a distribution file changes the process-wide k and thinning: put the
-// start-up values back after every test.
+// Reading a distribution file changes the process-wide k and thinning: every
+// test starts from the start-up values, and the guard puts back what was set
+// before it. Files go to a folder of the test's own.
 class MerRepeatModelTest : public ::testing::Test {
  protected:
   void SetUp() override { Reset(); }
-  void TearDown() override { Reset(); }
-  static void Reset() {
-    Mer::setMerSize(32);
-    Mer::mThinFactor = 1;
-    Mer::mThinSlice = 1;
-  }
+  static void Reset() { SetMers(32, 1, 1); }
+  std::string TempPath(const std::string& name) const { return mTemp.Path("kmer_" + name); }
+
+  MerStaticsGuard mMerGuard;
+  TempFolder mTemp{"merrepeatmodel_test"};
 };
 
 // Stored k-mers as the model holds them, with their counts.
@@ -40,8 +41,6 @@ ReadDistResult ReadText(Model& m, const std::string& text, int minCount = 1) {
   std::istringstream in(text);
   return m.ReadDist(in, minCount);
 }
-
-std::string TempPath(const std::string& name) { return ::testing::TempDir() + "kmer_" + name; }
 
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
@@ -264,7 +263,6 @@ TEST_F(MerRepeatModelTest, FileAndGzipCopyGiveTheSameModel) {
   EXPECT_EQ(Counts(a), (std::map<std::string, int>{
                            {"AAAAA", 500}, {"ACGTT", 1}, {"CCCCC", 7}, {"GTACC", 12}}));
   EXPECT_EQ(Counts(a), Counts(b));
-  std::remove(gz.c_str());
 }
 
 TEST_F(MerRepeatModelTest, BadHeadersAreReportedAndChangeNothing) {
@@ -385,8 +383,6 @@ TEST_F(MerRepeatModelTest, UnreadableFilesAreReported) {
   Model c;
   ReadDistResult rc = c.ReadDist(cut, 1);
   EXPECT_EQ(rc.mStatus, ReadDistReadFailed) << rc.Message();
-  std::remove(full.c_str());
-  std::remove(cut.c_str());
 }
 
 // The settings of the write-and-read-back tests: a file written under them
@@ -440,7 +436,6 @@ TEST_F(MerRepeatModelTest, WriteDistAndReadBack) {
   }
   EXPECT_FALSE(out.is_open());
   EXPECT_EQ(ReadFile(path), "out.dist\t5\t3\t2\t1000\n");
-  std::remove(path.c_str());
 }
 
 TEST_F(MerRepeatModelTest, LargeBodyIsWrittenWholeAndReadsBack) {
@@ -504,7 +499,6 @@ TEST_F(MerRepeatModelTest, NameWithWhiteSpaceIsWrittenAsOneWord) {
   ExpectK5Thin3Slice2();
   EXPECT_EQ(back.mDistMinCount, 1);
   EXPECT_EQ(Counts(back), (std::map<std::string, int>{{"CCCCA", 2}}));
-  std::remove(path.c_str());
 }
 
 // Whatever the counting gives, the file WriteDist makes reads back whole.
@@ -544,7 +538,6 @@ TEST_F(MerRepeatModelTest, CountedModelsRoundTripThroughTheFile) {
       if (e.second >= c.minCount) written.insert(e);
     EXPECT_EQ(Counts(back), written);
   }
-  std::remove(path.c_str());
 }
 
 }  // namespace

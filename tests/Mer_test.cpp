@@ -10,21 +10,19 @@
 #include <utility>
 #include <vector>
 
+#include "tests/TestFixtures.h"
 #include "toolkit/Sequence.h"
 
 namespace {
 
 // The k-mer statics are process-wide: every test sets what it needs and the
-// fixture puts the start-up values back.
+// guard puts back what was set before it.
 class MerTest : public ::testing::Test {
  protected:
   void SetUp() override { SetK(4); }
-  void TearDown() override {
-    Mer::setMerSize(32);
-    Mer::mThinFactor = 1;
-    Mer::mThinSlice = 1;
-  }
   static void SetK(int k) { Mer::setMerSize(k); }
+
+  MerStaticsGuard mMerGuard;
 };
 
 Sequence Record(const std::string& s) {

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <string>
 
 #include <unistd.h>
+
+#include "tests/TestFixtures.h"
 
 // The stopwatch is checked against clock() read just before and just after
 // each call, so the bounds hold however busy the machine is: no assumption
@@ -65,22 +65,16 @@ TEST(Stopwatch, NeverRunsBackwards) {
 }
 
 TEST(SameFile, FollowsNamesAndLinksToOneFile) {
-    char dir[] = "/tmp/samefileXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string a = std::string(dir) + "/a", b = std::string(dir) + "/b";
-    const std::string link = std::string(dir) + "/l", missing = std::string(dir) + "/none";
+    const TempFolder dir("samefile");
+    const std::string a = dir.Path("a"), b = dir.Path("b");
+    const std::string link = dir.Path("l"), missing = dir.Path("none");
     std::ofstream(a) << "x";
     std::ofstream(b) << "x";
     ASSERT_EQ(symlink(a.c_str(), link.c_str()), 0);
 
     EXPECT_TRUE(SameFile(a, a));
-    EXPECT_TRUE(SameFile(a, std::string(dir) + "/./a"));
+    EXPECT_TRUE(SameFile(a, dir.Path("./a")));
     EXPECT_TRUE(SameFile(link, a));
     EXPECT_FALSE(SameFile(a, b));  // equal contents, two files
     EXPECT_FALSE(SameFile(missing, missing));
-
-    std::remove(link.c_str());
-    std::remove(a.c_str());
-    std::remove(b.c_str());
-    rmdir(dir);
 }

@@ -9,15 +9,9 @@
 #include <utility>
 #include <vector>
 
-namespace {
+#include "tests/TestFixtures.h"
 
-// Sets the process-wide k-mer length and thinning for one test.
-void SetMers(int k, int factor, int slice)
-{
-    Mer::setMerSize(k);
-    Mer::mThinFactor = factor;
-    Mer::mThinSlice = slice;
-}
+namespace {
 
 Sequence MakeQuery(const std::string& name, const std::string& bases)
 {

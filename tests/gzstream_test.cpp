@@ -5,25 +5,19 @@
 #include <zlib.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "tests/TestFixtures.h"
+
 namespace {
 
 class GzStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/gzstream_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        mDir = tmpl;
-    }
-    void TearDown() override { std::filesystem::remove_all(mDir); }
-
-    std::string Path(const std::string& name) { return mDir + "/" + name; }
+    std::string Path(const std::string& name) { return mTemp.Path(name); }
 
     std::string WritePlain(const std::string& name, const std::string& text) {
         std::string p = Path(name);
@@ -49,7 +43,7 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    std::string mDir;
+    TempFolder mTemp{"gzstream_test"};
 };
 
 // Lines of pseudo-random bases: compresses poorly, so the compressed file is
