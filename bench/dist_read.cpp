@@ -19,45 +19,45 @@
 #include "kmer/MerRepeatModel.h"
 
 int main(int argc, char** argv) {
-  const long entries = argc > 1 ? std::atol(argv[1]) : 4000000;
-  const int k = argc > 2 ? std::atoi(argv[2]) : 16;
-  Mer::setMerSize(k);
-  Mer::mThinFactor = 1;
-  Mer::mThinSlice = 0;
-  typedef std::chrono::steady_clock Clock;
-  auto seconds = [](Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-  };
+    const long entries = argc > 1 ? std::atol(argv[1]) : 4000000;
+    const int k = argc > 2 ? std::atoi(argv[2]) : 16;
+    Mer::setMerSize(k);
+    Mer::mThinFactor = 1;
+    Mer::mThinSlice = 0;
+    typedef std::chrono::steady_clock Clock;
+    auto seconds = [](Clock::time_point since) {
+        return std::chrono::duration<double>(Clock::now() - since).count();
+    };
 
-  MerRepeatModel<MerSymmetricHashF> model;
-  model.mName = "bench.dist";
-  std::mt19937_64 rng(3);
-  Clock::time_point t = Clock::now();
-  while ((long)model.mCounts.size() < entries) {
-    Mer m;
-    m.mValue = k == 32 ? rng() : rng() & ((1ULL << (2 * k)) - 1);
-    model.mCounts[MerSymmetricHashF::canonicalValue(m)] = 1 + (int)(rng() % 1000);
-  }
-  std::cout << "fill " << entries << " k-mers: " << seconds(t) << " s" << std::endl;
+    MerRepeatModel<MerSymmetricHashF> model;
+    model.mName = "bench.dist";
+    std::mt19937_64 rng(3);
+    Clock::time_point t = Clock::now();
+    while ((long)model.mCounts.size() < entries) {
+        Mer m;
+        m.mValue = k == 32 ? rng() : rng() & ((1ULL << (2 * k)) - 1);
+        model.mCounts[MerSymmetricHashF::canonicalValue(m)] = 1 + (int)(rng() % 1000);
+    }
+    std::cout << "fill " << entries << " k-mers: " << seconds(t) << " s" << std::endl;
 
-  const std::string path = "bench_dist_read.dist";
-  t = Clock::now();
-  {
-    std::ostringstream quiet;
-    std::streambuf* old = std::cout.rdbuf(quiet.rdbuf());
-    model.WriteDist(path, 1);
-    std::cout.rdbuf(old);
-  }
-  std::cout << "WriteDist: " << seconds(t) << " s" << std::endl;
+    const std::string path = "bench_dist_read.dist";
+    t = Clock::now();
+    {
+        std::ostringstream quiet;
+        std::streambuf* old = std::cout.rdbuf(quiet.rdbuf());
+        model.WriteDist(path, 1);
+        std::cout.rdbuf(old);
+    }
+    std::cout << "WriteDist: " << seconds(t) << " s" << std::endl;
 
-  MerRepeatModel<MerSymmetricHashF> back;
-  t = Clock::now();
-  std::ostringstream progress;
-  std::streambuf* old = std::cerr.rdbuf(progress.rdbuf());
-  ReadDistResult r = back.ReadDist(path, 1);
-  std::cerr.rdbuf(old);
-  std::cout << "ReadDist: " << seconds(t) << " s, " << back.mCounts.size() << " k-mers, "
-            << r.Message() << std::endl;
-  std::remove(path.c_str());
-  return r.ok() ? 0 : 1;
+    MerRepeatModel<MerSymmetricHashF> back;
+    t = Clock::now();
+    std::ostringstream progress;
+    std::streambuf* old = std::cerr.rdbuf(progress.rdbuf());
+    ReadDistResult r = back.ReadDist(path, 1);
+    std::cerr.rdbuf(old);
+    std::cout << "ReadDist: " << seconds(t) << " s, " << back.mCounts.size() << " k-mers, "
+              << r.Message() << std::endl;
+    std::remove(path.c_str());
+    return r.ok() ? 0 : 1;
 }

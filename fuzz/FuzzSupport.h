@@ -45,17 +45,16 @@ private:
     std::abort();
 }
 
-#define FUZZ_CHECK(cond)                      \
-    do {                                      \
-        if (!(cond)) FuzzFail(#cond);         \
+#define FUZZ_CHECK(cond)              \
+    do {                              \
+        if (!(cond)) FuzzFail(#cond); \
     } while (0)
 
 // Saves the k-mer length and thinning on construction, restores them on
 // destruction.
 class MerSettingsGuard {
 public:
-    MerSettingsGuard()
-        : mSize(Mer::mMerSize), mFactor(Mer::mThinFactor), mSlice(Mer::mThinSlice) {}
+    MerSettingsGuard() : mSize(Mer::mMerSize), mFactor(Mer::mThinFactor), mSlice(Mer::mThinSlice) {}
     ~MerSettingsGuard() {
         Mer::setMerSize(mSize);
         Mer::mThinFactor = mFactor;

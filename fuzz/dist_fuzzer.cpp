@@ -42,9 +42,10 @@ Outcome Read(std::istream& in, int minCount) {
     Mer::mThinSlice = 0;
     MerRepeatModel<MerSymmetricHashF> model;
     const ReadDistResult r = model.ReadDist(in, minCount);
-    Outcome out{r.mStatus,       r.mLine,          model.mName,       model.mDistMinCount,
-                Mer::mMerSize,   Mer::mThinFactor, Mer::mThinSlice,   {}};
-    for (const auto& entry : model.mCounts) out.counts.emplace_back(entry.first.mValue, entry.second);
+    Outcome out{r.mStatus,     r.mLine,          model.mName,     model.mDistMinCount,
+                Mer::mMerSize, Mer::mThinFactor, Mer::mThinSlice, {}};
+    for (const auto& entry : model.mCounts)
+        out.counts.emplace_back(entry.first.mValue, entry.second);
     std::sort(out.counts.begin(), out.counts.end());
     FUZZ_CHECK(!r.Message().empty());
     if (r.mStatus == ReadDistBadHeader) {
@@ -75,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (reference.status == ReadDistOK) {
         FUZZ_CHECK(reference.k >= 1 && reference.k <= 32);
         FUZZ_CHECK(reference.factor >= 1);
-        const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+        const std::size_t lines =
+            static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
         FUZZ_CHECK(reference.counts.size() <= lines);
         for (const auto& c : reference.counts) {
             FUZZ_CHECK(c.second >= minCount);

@@ -36,8 +36,8 @@ std::vector<Record> ReadAll(std::istream& in, int size, std::size_t limit) {
     for (;;) {
         Sequence s;
         const int result = reader.GetNextSequence(in, buffer.data(), size, s);
-        records.push_back(Record{s.mName, s.mDescription, std::string(s.mBases.begin(), s.mBases.end()),
-                                 result});
+        records.push_back(
+            Record{s.mName, s.mDescription, std::string(s.mBases.begin(), s.mBases.end()), result});
         // Every call takes at least one line, so there are no more records
         // than lines: more means the reader no longer moves forward.
         FUZZ_CHECK(records.size() <= limit);

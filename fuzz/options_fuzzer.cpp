@@ -25,8 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::string optString;
     switch (data[0] % 3) {
-        case 0: optString = "s:q:o:K:M:m:T:D:A:W:L:Pk:"; break;
-        case 1: optString = "k:t:f:m:"; break;
+        case 0:
+            optString = "s:q:o:K:M:m:T:D:A:W:L:Pk:";
+            break;
+        case 1:
+            optString = "k:t:f:m:";
+            break;
         default:
             optString = words[0];
             words.erase(words.begin());

@@ -14,55 +14,58 @@
 // live by value in their lists (the destructor is protected for that reason).
 class SequenceLocationBase {
 public:
-  SequenceLocationBase() noexcept {}
-  SequenceLocationBase(const SequenceLocationBase&) noexcept {}
-  SequenceLocationBase& operator=(const SequenceLocationBase&) noexcept { return *this; }
+    SequenceLocationBase() noexcept {}
+    SequenceLocationBase(const SequenceLocationBase&) noexcept {}
+    SequenceLocationBase& operator=(const SequenceLocationBase&) noexcept { return *this; }
 
-  virtual long sourceIdx() const = 0;
-  virtual long sourceStart() const = 0;
-  virtual bool isReverse() const = 0;
-  virtual void setSourceIdx(long idx) = 0;
-  virtual void setSourceStart(long start) = 0;
-  virtual void setIsReverse() = 0;
+    virtual long sourceIdx() const = 0;
+    virtual long sourceStart() const = 0;
+    virtual bool isReverse() const = 0;
+    virtual void setSourceIdx(long idx) = 0;
+    virtual void setSourceStart(long start) = 0;
+    virtual void setIsReverse() = 0;
 
 protected:
-  ~SequenceLocationBase() {}
+    ~SequenceLocationBase() {}
 };
 
 // One location in two 32-bit words: the strand flag and the 19-bit record
 // index share the first (12 low bits always 0), the signed start is the second.
 class BigSequenceLocation final : private SequenceLocationBase {
 public:
-  static constexpr long MAXSOURCEIDX = (1L << 19) - 1;     // 524,287
-  static constexpr long MAXSOURCERECORDS = MAXSOURCEIDX + 1;
+    static constexpr long MAXSOURCEIDX = (1L << 19) - 1;  // 524,287
+    static constexpr long MAXSOURCERECORDS = MAXSOURCEIDX + 1;
 
-  // Packed word, least significant field first (GCC allocates bit-fields
-  // from the low end): 12 zero bits, the record index, the strand flag.
-  uint32_t mZeroBits : 12;
-  uint32_t mSourceIdx : 19;
-  uint32_t mIsReverse : 1;
-  int32_t mSourceStart;
+    // Packed word, least significant field first (GCC allocates bit-fields
+    // from the low end): 12 zero bits, the record index, the strand flag.
+    uint32_t mZeroBits : 12;
+    uint32_t mSourceIdx : 19;
+    uint32_t mIsReverse : 1;
+    int32_t mSourceStart;
 
-  BigSequenceLocation() : mZeroBits(0), mSourceIdx(0), mIsReverse(0), mSourceStart(0) {}
-  BigSequenceLocation(const BigSequenceLocation& o) noexcept
-      : SequenceLocationBase(), mZeroBits(o.mZeroBits), mSourceIdx(o.mSourceIdx),
-        mIsReverse(o.mIsReverse), mSourceStart(o.mSourceStart) {}
-  BigSequenceLocation& operator=(const BigSequenceLocation& o) noexcept {
-    mZeroBits = o.mZeroBits;
-    mSourceIdx = o.mSourceIdx;
-    mIsReverse = o.mIsReverse;
-    mSourceStart = o.mSourceStart;
-    return *this;
-  }
-  ~BigSequenceLocation() {}
+    BigSequenceLocation() : mZeroBits(0), mSourceIdx(0), mIsReverse(0), mSourceStart(0) {}
+    BigSequenceLocation(const BigSequenceLocation& o) noexcept
+        : SequenceLocationBase(),
+          mZeroBits(o.mZeroBits),
+          mSourceIdx(o.mSourceIdx),
+          mIsReverse(o.mIsReverse),
+          mSourceStart(o.mSourceStart) {}
+    BigSequenceLocation& operator=(const BigSequenceLocation& o) noexcept {
+        mZeroBits = o.mZeroBits;
+        mSourceIdx = o.mSourceIdx;
+        mIsReverse = o.mIsReverse;
+        mSourceStart = o.mSourceStart;
+        return *this;
+    }
+    ~BigSequenceLocation() {}
 
-  long sourceIdx() const override { return mSourceIdx; }
-  long sourceStart() const override { return mSourceStart; }
-  bool isReverse() const override { return mIsReverse != 0; }
-  // Keeps the low 19 bits: -1 is stored (and read back) as 524,287.
-  void setSourceIdx(long idx) override { mSourceIdx = static_cast<uint32_t>(idx) & MAXSOURCEIDX; }
-  void setSourceStart(long start) override { mSourceStart = static_cast<int32_t>(start); }
-  void setIsReverse() override { mIsReverse = 1; }
+    long sourceIdx() const override { return mSourceIdx; }
+    long sourceStart() const override { return mSourceStart; }
+    bool isReverse() const override { return mIsReverse != 0; }
+    // Keeps the low 19 bits: -1 is stored (and read back) as 524,287.
+    void setSourceIdx(long idx) override { mSourceIdx = static_cast<uint32_t>(idx) & MAXSOURCEIDX; }
+    void setSourceStart(long start) override { mSourceStart = static_cast<int32_t>(start); }
+    void setIsReverse() override { mIsReverse = 1; }
 };
 
 // Storage of single cells of one size: a list of one location, the common
@@ -73,41 +76,41 @@ public:
 template <std::size_t Size, std::size_t Align>
 class SingleCellPool {
 public:
-  static void* Take() {
-    State& s = Get();
-    if (s.mFree) {
-      void* p = s.mFree;
-      s.mFree = *static_cast<void**>(p);
-      return p;
+    static void* Take() {
+        State& s = Get();
+        if (s.mFree) {
+            void* p = s.mFree;
+            s.mFree = *static_cast<void**>(p);
+            return p;
+        }
+        if (s.mNext == s.mEnd) {
+            s.mBlocks.emplace_back(new Cell[kBlockCells]);
+            s.mNext = s.mBlocks.back().get();
+            s.mEnd = s.mNext + kBlockCells;
+        }
+        return s.mNext++;
     }
-    if (s.mNext == s.mEnd) {
-      s.mBlocks.emplace_back(new Cell[kBlockCells]);
-      s.mNext = s.mBlocks.back().get();
-      s.mEnd = s.mNext + kBlockCells;
+    static void Give(void* p) noexcept {
+        State& s = Get();
+        *static_cast<void**>(p) = s.mFree;
+        s.mFree = p;
     }
-    return s.mNext++;
-  }
-  static void Give(void* p) noexcept {
-    State& s = Get();
-    *static_cast<void**>(p) = s.mFree;
-    s.mFree = p;
-  }
 
 private:
-  struct alignas(Align > alignof(void*) ? Align : alignof(void*)) Cell {
-    unsigned char mBytes[Size > sizeof(void*) ? Size : sizeof(void*)];
-  };
-  static const std::size_t kBlockCells = 1 << 14;
-  struct State {
-    std::vector<std::unique_ptr<Cell[]>> mBlocks;
-    Cell* mNext = nullptr;
-    Cell* mEnd = nullptr;
-    void* mFree = nullptr;  // freed cells, each holding the next one's address
-  };
-  static State& Get() {
-    static State* state = new State;  // never destroyed, see above
-    return *state;
-  }
+    struct alignas(Align > alignof(void*) ? Align : alignof(void*)) Cell {
+        unsigned char mBytes[Size > sizeof(void*) ? Size : sizeof(void*)];
+    };
+    static const std::size_t kBlockCells = 1 << 14;
+    struct State {
+        std::vector<std::unique_ptr<Cell[]>> mBlocks;
+        Cell* mNext = nullptr;
+        Cell* mEnd = nullptr;
+        void* mFree = nullptr;  // freed cells, each holding the next one's address
+    };
+    static State& Get() {
+        static State* state = new State;  // never destroyed, see above
+        return *state;
+    }
 };
 
 // Allocator of the location lists: one element from SingleCellPool, more
@@ -115,31 +118,35 @@ private:
 template <class T>
 class LocationListAllocator {
 public:
-  typedef T value_type;
-  LocationListAllocator() noexcept {}
-  template <class U>
-  LocationListAllocator(const LocationListAllocator<U>&) noexcept {}
-  T* allocate(std::size_t n) {
-    if (n == 1) return static_cast<T*>(SingleCellPool<sizeof(T), alignof(T)>::Take());
-    return std::allocator<T>().allocate(n);
-  }
-  void deallocate(T* p, std::size_t n) noexcept {
-    if (n == 1)
-      SingleCellPool<sizeof(T), alignof(T)>::Give(p);
-    else
-      std::allocator<T>().deallocate(p, n);
-  }
-  template <class U>
-  bool operator==(const LocationListAllocator<U>&) const noexcept { return true; }
-  template <class U>
-  bool operator!=(const LocationListAllocator<U>&) const noexcept { return false; }
+    typedef T value_type;
+    LocationListAllocator() noexcept {}
+    template <class U>
+    LocationListAllocator(const LocationListAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) {
+        if (n == 1) return static_cast<T*>(SingleCellPool<sizeof(T), alignof(T)>::Take());
+        return std::allocator<T>().allocate(n);
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        if (n == 1)
+            SingleCellPool<sizeof(T), alignof(T)>::Give(p);
+        else
+            std::allocator<T>().deallocate(p, n);
+    }
+    template <class U>
+    bool operator==(const LocationListAllocator<U>&) const noexcept {
+        return true;
+    }
+    template <class U>
+    bool operator!=(const LocationListAllocator<U>&) const noexcept {
+        return false;
+    }
 };
 
 // The locations of one k-mer, in the order they were stored.
 template <class LocT>
 class SequenceLocationVecT : public std::vector<LocT, LocationListAllocator<LocT>> {
 public:
-  using std::vector<LocT, LocationListAllocator<LocT>>::vector;
+    using std::vector<LocT, LocationListAllocator<LocT>>::vector;
 };
 
 #endif

@@ -11,41 +11,41 @@ namespace {
 // 32-bit two's-complement sum: coordinates near the int limits wrap instead
 // of overflowing.
 inline int32_t Add32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
 inline int32_t Sub32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
 }
 
 // Score sum that stops at the int limits instead of wrapping: a long
 // self-match at a large k adds up to more than INT_MAX bases.
 inline int SaturatingAdd(int a, int32_t b) {
-  const long long sum = static_cast<long long>(a) + b;
-  if (sum > INT_MAX) return INT_MAX;
-  if (sum < INT_MIN) return INT_MIN;
-  return static_cast<int>(sum);
+    const long long sum = static_cast<long long>(a) + b;
+    if (sum > INT_MAX) return INT_MAX;
+    if (sum < INT_MIN) return INT_MIN;
+    return static_cast<int>(sum);
 }
 
 // The four coordinates of one hit, as stored in it (32 bits, unsigned).
 struct HitCoords {
-  uint32_t mSourceStart;
-  uint32_t mSourceEnd;
-  uint32_t mQueryStart;
-  uint32_t mQueryEnd;
+    uint32_t mSourceStart;
+    uint32_t mSourceEnd;
+    uint32_t mQueryStart;
+    uint32_t mQueryEnd;
 };
 
 inline int32_t HitLength(const HitCoords& hit) {
-  return static_cast<int32_t>(hit.mSourceEnd - hit.mSourceStart + 1u);
+    return static_cast<int32_t>(hit.mSourceEnd - hit.mSourceStart + 1u);
 }
 
 // The window test of HitChainer::InWindow on a chain end (S, Q) and a hit
 // start (s, q), in 32-bit two's-complement arithmetic.
 inline bool Near(int32_t S, int32_t Q, int32_t s, int32_t q, int32_t width, int32_t length) {
-  const int32_t diagonal = Add32(s, Sub32(Q, S));  // where q would lie on the chain's diagonal
-  const int32_t antiDiagonal = Sub32(Add32(Q, S), s);
-  return q < Add32(diagonal, width) && q > Sub32(diagonal, width) &&
-         q > Sub32(antiDiagonal, length) && q < Add32(antiDiagonal, length);
+    const int32_t diagonal = Add32(s, Sub32(Q, S));  // where q would lie on the chain's diagonal
+    const int32_t antiDiagonal = Sub32(Add32(Q, S), s);
+    return q < Add32(diagonal, width) && q > Sub32(diagonal, width) &&
+           q > Sub32(antiDiagonal, length) && q < Add32(antiDiagonal, length);
 }
 
 // Numbers the distinct source records (name and size) of a hit list in the
@@ -53,49 +53,49 @@ inline bool Near(int32_t S, int32_t Q, int32_t s, int32_t q, int32_t width, int3
 // looked up and neighbouring hits of a many-record source rarely share their
 // record.
 class RecordIds {
-  struct Key {
-    const std::string* mName;  // the name inside a hit of the list, which outlives the table
-    uint32_t mSize;
-    uint64_t mHash;
-  };
-  std::vector<Key> mKeys;       // by id
-  std::vector<uint32_t> mSlots;  // id + 1, or 0 for a free slot; a power of two long
+    struct Key {
+        const std::string* mName;  // the name inside a hit of the list, which outlives the table
+        uint32_t mSize;
+        uint64_t mHash;
+    };
+    std::vector<Key> mKeys;        // by id
+    std::vector<uint32_t> mSlots;  // id + 1, or 0 for a free slot; a power of two long
 
-  static uint64_t Hash(const std::string& name, uint32_t size) {
-    uint64_t h = 14695981039346656037ull ^ size;  // FNV-1a
-    for (unsigned char c : name) h = (h ^ c) * 1099511628211ull;
-    return h ^ (h >> 29);
-  }
+    static uint64_t Hash(const std::string& name, uint32_t size) {
+        uint64_t h = 14695981039346656037ull ^ size;  // FNV-1a
+        for (unsigned char c : name) h = (h ^ c) * 1099511628211ull;
+        return h ^ (h >> 29);
+    }
 
-  void Place(uint32_t id) {
-    const size_t mask = mSlots.size() - 1;
-    size_t slot = mKeys[id].mHash & mask;
-    while (mSlots[slot] != 0) slot = (slot + 1) & mask;
-    mSlots[slot] = id + 1;
-  }
+    void Place(uint32_t id) {
+        const size_t mask = mSlots.size() - 1;
+        size_t slot = mKeys[id].mHash & mask;
+        while (mSlots[slot] != 0) slot = (slot + 1) & mask;
+        mSlots[slot] = id + 1;
+    }
 
 public:
-  RecordIds() : mSlots(16, 0) {}
+    RecordIds() : mSlots(16, 0) {}
 
-  size_t size() const { return mKeys.size(); }
+    size_t size() const { return mKeys.size(); }
 
-  uint32_t Id(const std::string& name, uint32_t size) {
-    const uint64_t h = Hash(name, size);
-    const size_t mask = mSlots.size() - 1;
-    for (size_t slot = h & mask; mSlots[slot] != 0; slot = (slot + 1) & mask) {
-      const Key& k = mKeys[mSlots[slot] - 1];
-      if (k.mHash == h && k.mSize == size && *k.mName == name) return mSlots[slot] - 1;
+    uint32_t Id(const std::string& name, uint32_t size) {
+        const uint64_t h = Hash(name, size);
+        const size_t mask = mSlots.size() - 1;
+        for (size_t slot = h & mask; mSlots[slot] != 0; slot = (slot + 1) & mask) {
+            const Key& k = mKeys[mSlots[slot] - 1];
+            if (k.mHash == h && k.mSize == size && *k.mName == name) return mSlots[slot] - 1;
+        }
+        const uint32_t id = static_cast<uint32_t>(mKeys.size());
+        mKeys.push_back(Key{&name, size, h});
+        if (mKeys.size() * 2 > mSlots.size()) {
+            mSlots.assign(mSlots.size() * 2, 0);
+            for (uint32_t i = 0; i < mKeys.size(); ++i) Place(i);
+        } else {
+            Place(id);
+        }
+        return id;
     }
-    const uint32_t id = static_cast<uint32_t>(mKeys.size());
-    mKeys.push_back(Key{&name, size, h});
-    if (mKeys.size() * 2 > mSlots.size()) {
-      mSlots.assign(mSlots.size() * 2, 0);
-      for (uint32_t i = 0; i < mKeys.size(); ++i) Place(i);
-    } else {
-      Place(id);
-    }
-    return id;
-  }
 };
 
 // The hits of a sorted list grouped by source record (name and size), each
@@ -106,75 +106,77 @@ public:
 // the grouped order is the list order.
 class RecordGroups {
 public:
-  std::vector<HitCoords> mCoords;
-  std::vector<uint32_t> mPosition;
-  std::vector<uint32_t> mGroup;
-  std::vector<uint32_t> mBegin;
-  std::vector<uint32_t> mEnd;
+    std::vector<HitCoords> mCoords;
+    std::vector<uint32_t> mPosition;
+    std::vector<uint32_t> mGroup;
+    std::vector<uint32_t> mBegin;
+    std::vector<uint32_t> mEnd;
 
-  explicit RecordGroups(const SearchResultVec& hits) {
-    const size_t n = hits.size();
-    mCoords.resize(n);
-    mPosition.resize(n);
-    mGroup.resize(n);
-    RecordIds ids;
-    const SearchResult* last = nullptr;
-    uint32_t lastId = 0;
-    for (size_t i = 0; i < n; ++i) {
-      const SearchResult& hit = hits[i];
-      // A one-record source needs no look-up beyond the first.
-      if (!last || hit.mSourceSize != last->mSourceSize || hit.mSourceName != last->mSourceName) {
-        lastId = ids.Id(hit.mSourceName, hit.mSourceSize);
-        if (lastId == mEnd.size()) mEnd.push_back(0);
-        last = &hit;
-      }
-      mGroup[i] = lastId;
-      ++mEnd[lastId];
+    explicit RecordGroups(const SearchResultVec& hits) {
+        const size_t n = hits.size();
+        mCoords.resize(n);
+        mPosition.resize(n);
+        mGroup.resize(n);
+        RecordIds ids;
+        const SearchResult* last = nullptr;
+        uint32_t lastId = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const SearchResult& hit = hits[i];
+            // A one-record source needs no look-up beyond the first.
+            if (!last || hit.mSourceSize != last->mSourceSize ||
+                hit.mSourceName != last->mSourceName) {
+                lastId = ids.Id(hit.mSourceName, hit.mSourceSize);
+                if (lastId == mEnd.size()) mEnd.push_back(0);
+                last = &hit;
+            }
+            mGroup[i] = lastId;
+            ++mEnd[lastId];
+        }
+        // Counting sort by group, stable: each group keeps the list order.
+        mBegin.resize(mEnd.size());
+        uint32_t offset = 0;
+        for (size_t g = 0; g < mEnd.size(); ++g) {
+            mBegin[g] = offset;
+            offset += mEnd[g];
+            mEnd[g] = offset;
+        }
+        std::vector<uint32_t> next(mBegin);
+        for (size_t i = 0; i < n; ++i) {
+            const uint32_t p = next[mGroup[i]]++;
+            const SearchResult& hit = hits[i];
+            mCoords[p] = HitCoords{
+                static_cast<uint32_t>(hit.sourceStart()), static_cast<uint32_t>(hit.sourceEnd()),
+                static_cast<uint32_t>(hit.queryStart()), static_cast<uint32_t>(hit.queryEnd())};
+            mPosition[i] = p;
+        }
     }
-    // Counting sort by group, stable: each group keeps the list order.
-    mBegin.resize(mEnd.size());
-    uint32_t offset = 0;
-    for (size_t g = 0; g < mEnd.size(); ++g) {
-      mBegin[g] = offset;
-      offset += mEnd[g];
-      mEnd[g] = offset;
-    }
-    std::vector<uint32_t> next(mBegin);
-    for (size_t i = 0; i < n; ++i) {
-      const uint32_t p = next[mGroup[i]]++;
-      const SearchResult& hit = hits[i];
-      mCoords[p] = HitCoords{static_cast<uint32_t>(hit.sourceStart()), static_cast<uint32_t>(hit.sourceEnd()),
-                             static_cast<uint32_t>(hit.queryStart()), static_cast<uint32_t>(hit.queryEnd())};
-      mPosition[i] = p;
-    }
-  }
 
-  size_t begin(size_t i) const { return mBegin[mGroup[i]]; }
-  size_t end(size_t i) const { return mEnd[mGroup[i]]; }
+    size_t begin(size_t i) const { return mBegin[mGroup[i]]; }
+    size_t end(size_t i) const { return mEnd[mGroup[i]]; }
 };
 
 // The working segment takes one hit's four coordinates.
 void TakeHit(const HitCoords& hit, Segment& seg) {
-  seg.mSourceStart = static_cast<int32_t>(hit.mSourceStart);
-  seg.mSourceEnd = static_cast<int32_t>(hit.mSourceEnd);
-  seg.mQueryStart = static_cast<int32_t>(hit.mQueryStart);
-  seg.mQueryEnd = static_cast<int32_t>(hit.mQueryEnd);
+    seg.mSourceStart = static_cast<int32_t>(hit.mSourceStart);
+    seg.mSourceEnd = static_cast<int32_t>(hit.mSourceEnd);
+    seg.mQueryStart = static_cast<int32_t>(hit.mQueryStart);
+    seg.mQueryEnd = static_cast<int32_t>(hit.mQueryEnd);
 }
 
 // Starts the working chain and segment from one hit.
 void StartChain(const SearchResult& hit, const HitCoords& coords, Chain& chain, Segment& seg) {
-  TakeHit(coords, seg);
-  chain.mSegments.clear();
-  chain.mSourceBegin = seg.mSourceStart;
-  chain.mQueryBegin = seg.mQueryStart;
-  chain.mSpareInt = 0;
-  chain.mSourceName = hit.mSourceName;
-  chain.mSourceSize = static_cast<int>(hit.sourceSize());
-  chain.mQueryName = hit.mQueryName;
-  chain.mQuerySize = static_cast<int>(hit.querySize());
-  chain.mSourceEnd = seg.mSourceEnd;
-  chain.mQueryEnd = seg.mQueryEnd;
-  chain.mBases = HitLength(coords);
+    TakeHit(coords, seg);
+    chain.mSegments.clear();
+    chain.mSourceBegin = seg.mSourceStart;
+    chain.mQueryBegin = seg.mQueryStart;
+    chain.mSpareInt = 0;
+    chain.mSourceName = hit.mSourceName;
+    chain.mSourceSize = static_cast<int>(hit.sourceSize());
+    chain.mQueryName = hit.mQueryName;
+    chain.mQuerySize = static_cast<int>(hit.querySize());
+    chain.mSourceEnd = seg.mSourceEnd;
+    chain.mQueryEnd = seg.mQueryEnd;
+    chain.mBases = HitLength(coords);
 }
 
 // Joins the hit at grouped position p to the working chain started at
@@ -182,23 +184,23 @@ void StartChain(const SearchResult& hit, const HitCoords& coords, Chain& chain, 
 // when the chain gets its second hit.
 void JoinHit(const HitCoords& hit, size_t first, size_t p, Chain& chain, Segment& seg,
              std::vector<bool>& joined) {
-  if (chain.mSegments.empty()) {
+    if (chain.mSegments.empty()) {
+        chain.mSegments.push_back(seg);
+        joined[first] = true;
+    }
+    TakeHit(hit, seg);
+    chain.mBases = SaturatingAdd(chain.mBases, HitLength(hit));
+    chain.mSourceEnd = seg.mSourceEnd;
+    chain.mQueryEnd = seg.mQueryEnd;
     chain.mSegments.push_back(seg);
-    joined[first] = true;
-  }
-  TakeHit(hit, seg);
-  chain.mBases = SaturatingAdd(chain.mBases, HitLength(hit));
-  chain.mSourceEnd = seg.mSourceEnd;
-  chain.mQueryEnd = seg.mQueryEnd;
-  chain.mSegments.push_back(seg);
-  joined[p] = true;
+    joined[p] = true;
 }
 
 }  // namespace
 
 bool HitChainer::InWindow(Chain& chain, SearchResult& hit) {
-  return Near(chain.mSourceEnd, chain.mQueryEnd, static_cast<int32_t>(hit.sourceStart()),
-              static_cast<int32_t>(hit.queryStart()), mWindowWidth, mWindowLength);
+    return Near(chain.mSourceEnd, chain.mQueryEnd, static_cast<int32_t>(hit.sourceStart()),
+                static_cast<int32_t>(hit.queryStart()), mWindowWidth, mWindowLength);
 }
 
 // Both chainers join a hit only to a chain of its own source record, and each
@@ -206,77 +208,78 @@ bool HitChainer::InWindow(Chain& chain, SearchResult& hit) {
 // their first hits in the sorted list. The join flags are kept by grouped
 // position.
 void HitChainer::ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains) {
-  hits.sortBySourceStart();
-  const size_t n = hits.size();
-  const RecordGroups groups(hits);
-  const std::vector<HitCoords>& coords = groups.mCoords;
-  std::vector<bool> joined(n, false);
-  Chain chain;
-  Segment seg;
-  const int32_t limit = Add32(mWindowLength, mWindowWidth);
-  for (size_t i = 0; i < n; ++i) {
-    const size_t first = groups.mPosition[i];
-    if (joined[first]) continue;
-    StartChain(hits[i], coords[first], chain, seg);
-    for (size_t p = first + 1, end = groups.end(i); p < end; ++p) {
-      if (joined[p]) continue;
-      const HitCoords& hit = coords[p];
-      // Sorted by source start: no later hit can reach the window either.
-      if (hit.mSourceStart > static_cast<uint32_t>(Add32(chain.mSourceEnd, limit))) break;
-      if (!Near(chain.mSourceEnd, chain.mQueryEnd, static_cast<int32_t>(hit.mSourceStart),
-                static_cast<int32_t>(hit.mQueryStart), mWindowWidth, mWindowLength))
-        continue;
-      JoinHit(hit, first, p, chain, seg, joined);
+    hits.sortBySourceStart();
+    const size_t n = hits.size();
+    const RecordGroups groups(hits);
+    const std::vector<HitCoords>& coords = groups.mCoords;
+    std::vector<bool> joined(n, false);
+    Chain chain;
+    Segment seg;
+    const int32_t limit = Add32(mWindowLength, mWindowWidth);
+    for (size_t i = 0; i < n; ++i) {
+        const size_t first = groups.mPosition[i];
+        if (joined[first]) continue;
+        StartChain(hits[i], coords[first], chain, seg);
+        for (size_t p = first + 1, end = groups.end(i); p < end; ++p) {
+            if (joined[p]) continue;
+            const HitCoords& hit = coords[p];
+            // Sorted by source start: no later hit can reach the window either.
+            if (hit.mSourceStart > static_cast<uint32_t>(Add32(chain.mSourceEnd, limit))) break;
+            if (!Near(chain.mSourceEnd, chain.mQueryEnd, static_cast<int32_t>(hit.mSourceStart),
+                      static_cast<int32_t>(hit.mQueryStart), mWindowWidth, mWindowLength))
+                continue;
+            JoinHit(hit, first, p, chain, seg, joined);
+        }
+        chains.push_back(chain);
     }
-    chains.push_back(chain);
-  }
 }
 
 void HitChainer::ComputeChains0(SearchResultVec& hits, std::vector<Chain>& chains) {
-  hits.sortByQueryStart();
-  hits.sortBySourceStart();
-  const size_t n = hits.size();
-  const RecordGroups groups(hits);
-  const std::vector<HitCoords>& coords = groups.mCoords;
-  std::vector<bool> joined(n, false);
-  Chain chain;
-  Segment seg;
-  for (size_t i = 0; i < n; ++i) {
-    const size_t first = groups.mPosition[i];
-    if (joined[first]) continue;
-    StartChain(hits[i], coords[first], chain, seg);
-    for (size_t p = groups.begin(i), end = groups.end(i); p < end; ++p) {
-      if (p == first || joined[p]) continue;
-      const HitCoords& hit = coords[p];
-      if (!Near(chain.mSourceEnd, chain.mQueryEnd, static_cast<int32_t>(hit.mSourceStart),
-                static_cast<int32_t>(hit.mQueryStart), mWindowWidth, mWindowLength))
-        continue;
-      JoinHit(hit, first, p, chain, seg, joined);
+    hits.sortByQueryStart();
+    hits.sortBySourceStart();
+    const size_t n = hits.size();
+    const RecordGroups groups(hits);
+    const std::vector<HitCoords>& coords = groups.mCoords;
+    std::vector<bool> joined(n, false);
+    Chain chain;
+    Segment seg;
+    for (size_t i = 0; i < n; ++i) {
+        const size_t first = groups.mPosition[i];
+        if (joined[first]) continue;
+        StartChain(hits[i], coords[first], chain, seg);
+        for (size_t p = groups.begin(i), end = groups.end(i); p < end; ++p) {
+            if (p == first || joined[p]) continue;
+            const HitCoords& hit = coords[p];
+            if (!Near(chain.mSourceEnd, chain.mQueryEnd, static_cast<int32_t>(hit.mSourceStart),
+                      static_cast<int32_t>(hit.mQueryStart), mWindowWidth, mWindowLength))
+                continue;
+            JoinHit(hit, first, p, chain, seg, joined);
+        }
+        chains.push_back(chain);
     }
-    chains.push_back(chain);
-  }
 }
 
 void HitChainer::WriteTabbedHeader(std::ostream& out) {
-  out << "SourceName\tSourceSize\tQueryName\tQuerySize\tchainSize"
-      << "\tSourceBegin\tSourceEnd\tQueryBegin\tQueryEnd\tchainHits\tchainBases\tSense"
-      << std::endl;
+    out << "SourceName\tSourceSize\tQueryName\tQuerySize\tchainSize"
+        << "\tSourceBegin\tSourceEnd\tQueryBegin\tQueryEnd\tchainHits\tchainBases\tSense"
+        << std::endl;
 }
 
 void HitChainer::WriteTabbed(std::ostream& out, Sequence& query, Chain& chain, bool reverse) {
-  if (chain.mBases < mMinScore) return;
-  const int32_t sourceBegin = Add32(chain.mSourceBegin, 1);
-  const int32_t sourceEnd = Add32(chain.mSourceEnd, 1);
-  out << chain.mSourceName << '\t' << chain.mSourceSize << '\t' << query.mName << '\t'
-      << query.mBases.size() << '\t' << Add32(Sub32(chain.mSourceEnd, chain.mSourceBegin), 1)
-      << '\t' << (reverse ? sourceEnd : sourceBegin) << '\t' << (reverse ? sourceBegin : sourceEnd)
-      << '\t' << Add32(chain.mQueryBegin, 1) << '\t' << Add32(chain.mQueryEnd, 1) << '\t'
-      << chain.mSegments.size() << '\t' << chain.mBases << (reverse ? "\t-" : "\t+") << std::endl;
+    if (chain.mBases < mMinScore) return;
+    const int32_t sourceBegin = Add32(chain.mSourceBegin, 1);
+    const int32_t sourceEnd = Add32(chain.mSourceEnd, 1);
+    out << chain.mSourceName << '\t' << chain.mSourceSize << '\t' << query.mName << '\t'
+        << query.mBases.size() << '\t' << Add32(Sub32(chain.mSourceEnd, chain.mSourceBegin), 1)
+        << '\t' << (reverse ? sourceEnd : sourceBegin) << '\t'
+        << (reverse ? sourceBegin : sourceEnd) << '\t' << Add32(chain.mQueryBegin, 1) << '\t'
+        << Add32(chain.mQueryEnd, 1) << '\t' << chain.mSegments.size() << '\t' << chain.mBases
+        << (reverse ? "\t-" : "\t+") << std::endl;
 }
 
 void HitChainer::WriteTabbed(std::ostream& out, Sequence& query, std::vector<Chain>& chains,
                              bool reverse) {
-  for (Chain& chain : chains) WriteTabbed(out, query, chain, reverse);
+    for (Chain& chain : chains) WriteTabbed(out, query, chain, reverse);
 }
 
 void HitChainer::WriteLVHeader(std::ostream& out) { out << "#:lav" << std::endl; }
@@ -284,27 +287,27 @@ void HitChainer::WriteLVHeader(std::ostream& out) { out << "#:lav" << std::endl;
 void HitChainer::WriteLVFooter(std::ostream& out) { out << "#:eof" << std::endl; }
 
 void HitChainer::ReadTabbed(std::istream& in, std::vector<Chain>& chains) {
-  std::string line;
-  GetLine(in, line);
-  mHeader = line;
-  Chain chain;
-  // Once a line is used up (pos -1) its missing fields read as empty and 0.
-  int pos = 0;
-  auto name = [&]() { return pos < 0 ? std::string() : SplitNext(line, pos); };
-  auto number = [&]() { return pos < 0 ? 0 : NextInt(line, pos); };
-  while (GetLine(in, line)) {
-    pos = 0;
-    chain.mSourceName = name();
-    chain.mSourceSize = number();
-    chain.mQueryName = name();
-    chain.mQuerySize = number();
-    number();  // chainSize
-    chain.mSourceBegin = number();
-    chain.mSourceEnd = number();
-    chain.mQueryBegin = number();
-    chain.mQueryEnd = number();
-    number();  // chainHits
-    chain.mBases = number();
-    chains.push_back(chain);
-  }
+    std::string line;
+    GetLine(in, line);
+    mHeader = line;
+    Chain chain;
+    // Once a line is used up (pos -1) its missing fields read as empty and 0.
+    int pos = 0;
+    auto name = [&]() { return pos < 0 ? std::string() : SplitNext(line, pos); };
+    auto number = [&]() { return pos < 0 ? 0 : NextInt(line, pos); };
+    while (GetLine(in, line)) {
+        pos = 0;
+        chain.mSourceName = name();
+        chain.mSourceSize = number();
+        chain.mQueryName = name();
+        chain.mQuerySize = number();
+        number();  // chainSize
+        chain.mSourceBegin = number();
+        chain.mSourceEnd = number();
+        chain.mQueryBegin = number();
+        chain.mQueryEnd = number();
+        number();  // chainHits
+        chain.mBases = number();
+        chains.push_back(chain);
+    }
 }

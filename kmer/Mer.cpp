@@ -13,21 +13,21 @@ int Mer::BASESUNUSED = 0;
 std::uint64_t Mer::mValueMask = ~0ULL;
 
 void Mer::setMerSize(int k) {
-  mMerSize = k;
-  BASESUNUSED = 32 - k;
-  BITSUNUSED = 2 * (32 - k);
-  // Out-of-range k is rejected by the callers; keep the mask defined anyway.
-  if (BITSUNUSED <= 0)
-    mValueMask = ~0ULL;
-  else if (BITSUNUSED >= 64)
-    mValueMask = 0;
-  else
-    mValueMask = ~0ULL >> BITSUNUSED;
+    mMerSize = k;
+    BASESUNUSED = 32 - k;
+    BITSUNUSED = 2 * (32 - k);
+    // Out-of-range k is rejected by the callers; keep the mask defined anyway.
+    if (BITSUNUSED <= 0)
+        mValueMask = ~0ULL;
+    else if (BITSUNUSED >= 64)
+        mValueMask = 0;
+    else
+        mValueMask = ~0ULL >> BITSUNUSED;
 }
 
 void Mer::set(const char* s) {
-  mValue = 0;
-  for (int i = 0; i < mMerSize; ++i) ShiftInBase(s[i]);
+    mValue = 0;
+    for (int i = 0; i < mMerSize; ++i) ShiftInBase(s[i]);
 }
 
 namespace {
@@ -36,71 +36,75 @@ namespace {
 // every other character is skipped and handed to onOther.
 template <class At, class OnOther>
 void BuildWindow(Mer& m, At at, int start, OnOther onOther) {
-  m.mValue = 0;
-  for (int p = start; p < start + Mer::mMerSize; ++p) {
-    const char c = at(p);
-    const unsigned char code = gMerCodes.mCode[(unsigned char)c];
-    if (code < 4)
-      m.ShiftInBits((char)code);
-    else
-      onOther(c);
-  }
+    m.mValue = 0;
+    for (int p = start; p < start + Mer::mMerSize; ++p) {
+        const char c = at(p);
+        const unsigned char code = gMerCodes.mCode[(unsigned char)c];
+        if (code < 4)
+            m.ShiftInBits((char)code);
+        else
+            onOther(c);
+    }
 }
 
 }  // namespace
 
 Mer::Mer(Sequence& seq, int start, bool& bad) {
-  bad = false;
-  const char* b = seq.mBases.data();
-  BuildWindow(*this, [b](int p) { return b[p]; }, start, [&bad](char) { bad = true; });
+    bad = false;
+    const char* b = seq.mBases.data();
+    BuildWindow(
+        *this, [b](int p) { return b[p]; }, start, [&bad](char) { bad = true; });
 }
 
 Mer::Mer(Sequence& seq, int start) {
-  const char* b = seq.mBases.data();
-  BuildWindow(*this, [b](int p) { return b[p]; }, start, [&seq, b](char c) {
-    std::cerr << "Mer(Seq,int) ILLEGAL CHARACTER: " << c << " from: ";
-    std::cerr.write(b, (std::streamsize)seq.mBases.size());
-    std::cerr << '\n';
-  });
+    const char* b = seq.mBases.data();
+    BuildWindow(
+        *this, [b](int p) { return b[p]; }, start,
+        [&seq, b](char c) {
+            std::cerr << "Mer(Seq,int) ILLEGAL CHARACTER: " << c << " from: ";
+            std::cerr.write(b, (std::streamsize)seq.mBases.size());
+            std::cerr << '\n';
+        });
 }
 
 Mer::Mer(Sequence3Bit& seq, int start, bool& bad) {
-  bad = false;
-  BuildWindow(*this, [&seq](int p) { return seq[p]; }, start, [&bad](char) { bad = true; });
+    bad = false;
+    BuildWindow(
+        *this, [&seq](int p) { return seq[p]; }, start, [&bad](char) { bad = true; });
 }
 
 std::string Mer::ToString() const {
-  static const char kLetters[4] = {'A', 'C', 'G', 'T'};
-  std::string s((std::size_t)mMerSize, 'A');
-  for (int i = 0; i < mMerSize; ++i) s[i] = kLetters[(mValue >> (2 * (mMerSize - 1 - i))) & 3];
-  return s;
+    static const char kLetters[4] = {'A', 'C', 'G', 'T'};
+    std::string s((std::size_t)mMerSize, 'A');
+    for (int i = 0; i < mMerSize; ++i) s[i] = kLetters[(mValue >> (2 * (mMerSize - 1 - i))) & 3];
+    return s;
 }
 
 void Mer::InitWithFirstCleanMer(Sequence& seq, int& idx) {
-  const int n = (int)seq.mBases.size();
-  const char* b = seq.mBases.data();
-  int i = idx;
-  int end = idx + mMerSize;
-  while (i < end) {
-    // The record ends before a full window: the walk is over (idx ends at or past n).
-    if (i >= n) break;
-    char c = b[i];
-    if (IsUnclean(c)) {
-      // Restart the window after c; give up when it no longer fits.
-      end = i + mMerSize + 1;
-      if ((unsigned)end > (unsigned)n) break;
-    } else {
-      ShiftInBase(c);
+    const int n = (int)seq.mBases.size();
+    const char* b = seq.mBases.data();
+    int i = idx;
+    int end = idx + mMerSize;
+    while (i < end) {
+        // The record ends before a full window: the walk is over (idx ends at or past n).
+        if (i >= n) break;
+        char c = b[i];
+        if (IsUnclean(c)) {
+            // Restart the window after c; give up when it no longer fits.
+            end = i + mMerSize + 1;
+            if ((unsigned)end > (unsigned)n) break;
+        } else {
+            ShiftInBase(c);
+        }
+        ++i;
     }
-    ++i;
-  }
-  idx = end - 1;
+    idx = end - 1;
 }
 
 void Mer::ShiftInClean(Sequence& seq, int& idx) {
-  if (idx == 0 || IsUnclean(seq.mBases[idx])) {
-    InitWithFirstCleanMer(seq, idx);
-    return;
-  }
-  ShiftInBase(seq.mBases[idx]);
+    if (idx == 0 || IsUnclean(seq.mBases[idx])) {
+        InitWithFirstCleanMer(seq, idx);
+        return;
+    }
+    ShiftInBase(seq.mBases[idx]);
 }

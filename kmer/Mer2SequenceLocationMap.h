@@ -63,175 +63,177 @@ enum class SourceScanStatus { Ok, ReadFailed, TooManyRecords, RecordTooLong, Nul
 template <class HashF, class LocT, class RepeatHashF>
 class Mer2SequenceLocationMap {
 public:
-  typedef SequenceLocationVecT<LocT> LocationList;
-  typedef MerHashMap<LocationList, HashF> LocationMap;
+    typedef SequenceLocationVecT<LocT> LocationList;
+    typedef MerHashMap<LocationList, HashF> LocationMap;
 
-  LocationMap mLocationLists;              // exact k-mer -> its locations (each list in storing order)
-  int mMaxLocations;                       // most locations kept for one k-mer
-  int mLocationCount;                      // locations appended to an existing list
-  std::vector<std::string> mSourceNames;   // header text after '>', by record index
-  std::vector<int> mSourceSizes;           // counted characters, by record index
-  long mStopLine;                          // line where a fault stopped the scan, 0 if none
+    LocationMap mLocationLists;  // exact k-mer -> its locations (each list in storing order)
+    int mMaxLocations;           // most locations kept for one k-mer
+    int mLocationCount;          // locations appended to an existing list
+    std::vector<std::string> mSourceNames;  // header text after '>', by record index
+    std::vector<int> mSourceSizes;          // counted characters, by record index
+    long mStopLine;                         // line where a fault stopped the scan, 0 if none
 
-  Mer2SequenceLocationMap()
-      : mLocationLists(100), mMaxLocations(999999), mLocationCount(0), mStopLine(0) {}
+    Mer2SequenceLocationMap()
+        : mLocationLists(100), mMaxLocations(999999), mLocationCount(0), mStopLine(0) {}
 
-  // Sizes the index at once for a source of bytes characters (a fair upper
-  // bound of its k-mers), of which thinning keeps about one in
-  // Mer::mThinFactor, so that indexing it does not grow the table step by step.
-  void Reserve(long long bytes);
-  // The same for the source file name: its size when it is a regular file.
-  void ReserveForFile(const std::string& name);
+    // Sizes the index at once for a source of bytes characters (a fair upper
+    // bound of its k-mers), of which thinning keeps about one in
+    // Mer::mThinFactor, so that indexing it does not grow the table step by step.
+    void Reserve(long long bytes);
+    // The same for the source file name: its size when it is a regular file.
+    void ReserveForFile(const std::string& name);
 
-  // Scans the source FASTA stream with an empty repeat model: only thinning
-  // selects k-mers.
-  SourceScanStatus Add(std::istream& in);
-  // Scans the source FASTA stream to its end, storing every k-mer that
-  // thinning and the model select.
-  SourceScanStatus Add(std::istream& in, MerRepeatModel<RepeatHashF>& model);
+    // Scans the source FASTA stream with an empty repeat model: only thinning
+    // selects k-mers.
+    SourceScanStatus Add(std::istream& in);
+    // Scans the source FASTA stream to its end, storing every k-mer that
+    // thinning and the model select.
+    SourceScanStatus Add(std::istream& in, MerRepeatModel<RepeatHashF>& model);
 
-  // Stores one location of m unless m is thinned, the model rejects it, or
-  // its list already holds mMaxLocations entries.
-  void AddMerLocation(Mer& m, int sourceIdx, int start, MerRepeatModel<RepeatHashF>& model);
+    // Stores one location of m unless m is thinned, the model rejects it, or
+    // its list already holds mMaxLocations entries.
+    void AddMerLocation(Mer& m, int sourceIdx, int start, MerRepeatModel<RepeatHashF>& model);
 
-  // Appends to hits one hit (source name, size, start, start + k - 1) per
-  // stored location of exactly m, in storing order. A location whose record
-  // has no name (text before the first header) is reported with the "BUG"
-  // lines on standard output and skipped.
-  void FindMerLocations(Mer& m, SearchResultVec& hits);
-  // The hits of one stored list, appended as FindMerLocations appends those
-  // of the list it finds.
-  void AppendHits(const LocationList& list, SearchResultVec& hits);
+    // Appends to hits one hit (source name, size, start, start + k - 1) per
+    // stored location of exactly m, in storing order. A location whose record
+    // has no name (text before the first header) is reported with the "BUG"
+    // lines on standard output and skipped.
+    void FindMerLocations(Mer& m, SearchResultVec& hits);
+    // The hits of one stored list, appended as FindMerLocations appends those
+    // of the list it finds.
+    void AppendHits(const LocationList& list, SearchResultVec& hits);
 };
 
 template <class HashF, class LocT, class RepeatHashF>
 SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(std::istream& in) {
-  MerRepeatModel<RepeatHashF> model;
-  return Add(in, model);
+    MerRepeatModel<RepeatHashF> model;
+    return Add(in, model);
 }
 
 template <class HashF, class LocT, class RepeatHashF>
 SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
     std::istream& in, MerRepeatModel<RepeatHashF>& model) {
-  const int k = Mer::mMerSize;
-  long maxRecords = LocT::MAXSOURCERECORDS;
-  SourceScanStatus status = SourceScanStatus::Ok;
-  std::string line;
-  long lineNo = 0;
-  Mer m;
-  int pos = 0;    // counted characters of the current record
-  int bases = 0;  // bases of the current record read so far, up to k
-  int r = -1;
+    const int k = Mer::mMerSize;
+    long maxRecords = LocT::MAXSOURCERECORDS;
+    SourceScanStatus status = SourceScanStatus::Ok;
+    std::string line;
+    long lineNo = 0;
+    Mer m;
+    int pos = 0;    // counted characters of the current record
+    int bases = 0;  // bases of the current record read so far, up to k
+    int r = -1;
 
-  while (status == SourceScanStatus::Ok) {
-    const LineEnd end = ReadTextLine(in, line);
-    if (end == LineEnd::None) break;
-    ++lineNo;
-    if (end == LineEnd::Failed) {
-      status = SourceScanStatus::ReadFailed;
-      break;
-    }
-    if (HoldsNul(line)) {
-      status = SourceScanStatus::NulByte;
-      break;
-    }
-    const char* text = line.data();
-    const size_t len = line.size();
-    for (size_t col = 0; col < len; ++col) {
-      const char c = text[col];
-      const unsigned char code = gMerCodes.mCode[(unsigned char)c];
-      if (code < 4 || c == 'N' || c == 'n' || c == 'X' || c == 'x') {
-        if (pos == INT_MAX) {
-          status = SourceScanStatus::RecordTooLong;
-          break;
+    while (status == SourceScanStatus::Ok) {
+        const LineEnd end = ReadTextLine(in, line);
+        if (end == LineEnd::None) break;
+        ++lineNo;
+        if (end == LineEnd::Failed) {
+            status = SourceScanStatus::ReadFailed;
+            break;
         }
-        ++pos;
-        if (code < 4) {
-          m.ShiftInBits(static_cast<char>(code));
-          if (bases < k) ++bases;
-          if (bases == k) AddMerLocation(m, r, pos - k, model);
+        if (HoldsNul(line)) {
+            status = SourceScanStatus::NulByte;
+            break;
         }
-        // an N or X only advances pos: the k-mer keeps its bases and spans it
-        continue;
-      }
-      if (c != '>') continue;  // blanks, digits, other letters: counted nothing
+        const char* text = line.data();
+        const size_t len = line.size();
+        for (size_t col = 0; col < len; ++col) {
+            const char c = text[col];
+            const unsigned char code = gMerCodes.mCode[(unsigned char)c];
+            if (code < 4 || c == 'N' || c == 'n' || c == 'X' || c == 'x') {
+                if (pos == INT_MAX) {
+                    status = SourceScanStatus::RecordTooLong;
+                    break;
+                }
+                ++pos;
+                if (code < 4) {
+                    m.ShiftInBits(static_cast<char>(code));
+                    if (bases < k) ++bases;
+                    if (bases == k) AddMerLocation(m, r, pos - k, model);
+                }
+                // an N or X only advances pos: the k-mer keeps its bases and spans it
+                continue;
+            }
+            if (c != '>') continue;  // blanks, digits, other letters: counted nothing
 
-      // A header: its name is the whole line from its second character.
-      // Text before the first header is stored under the top index, which
-      // then cannot serve a record as well.
-      if (r == -1 && pos > 0) maxRecords = LocT::MAXSOURCERECORDS - 1;
-      if (r + 1L >= maxRecords) {
-        status = SourceScanStatus::TooManyRecords;
-        break;
-      }
-      mSourceNames.push_back(line.substr(1));
-      if (r != -1) mSourceSizes.push_back(pos);
-      ++r;
-      pos = 0;
-      bases = 0;
-      m = Mer();
-      break;  // the rest of the line is the name
+            // A header: its name is the whole line from its second character.
+            // Text before the first header is stored under the top index, which
+            // then cannot serve a record as well.
+            if (r == -1 && pos > 0) maxRecords = LocT::MAXSOURCERECORDS - 1;
+            if (r + 1L >= maxRecords) {
+                status = SourceScanStatus::TooManyRecords;
+                break;
+            }
+            mSourceNames.push_back(line.substr(1));
+            if (r != -1) mSourceSizes.push_back(pos);
+            ++r;
+            pos = 0;
+            bases = 0;
+            m = Mer();
+            break;  // the rest of the line is the name
+        }
+        if (end == LineEnd::EndOfInput) break;
     }
-    if (end == LineEnd::EndOfInput) break;
-  }
-  mStopLine = status == SourceScanStatus::Ok ? 0 : lineNo;
-  mSourceSizes.push_back(pos);
-  return status;
+    mStopLine = status == SourceScanStatus::Ok ? 0 : lineNo;
+    mSourceSizes.push_back(pos);
+    return status;
 }
 
 template <class HashF, class LocT, class RepeatHashF>
 void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::AddMerLocation(
     Mer& m, int sourceIdx, int start, MerRepeatModel<RepeatHashF>& model) {
-  if (m.isThinned()) return;
-  if (!model.isAcceptableFrequency(m)) return;
-  LocT loc;
-  loc.setSourceIdx(sourceIdx);
-  loc.setSourceStart(start);
-  auto slot = mLocationLists.try_emplace(m);
-  LocationList& list = slot.first->second;
-  if (slot.second) {
-    list.push_back(loc);
-  } else if (static_cast<long long>(list.size()) < mMaxLocations) {
-    list.push_back(loc);
-    mLocationCount = static_cast<int>(static_cast<unsigned>(mLocationCount) + 1u);
-  }
+    if (m.isThinned()) return;
+    if (!model.isAcceptableFrequency(m)) return;
+    LocT loc;
+    loc.setSourceIdx(sourceIdx);
+    loc.setSourceStart(start);
+    auto slot = mLocationLists.try_emplace(m);
+    LocationList& list = slot.first->second;
+    if (slot.second) {
+        list.push_back(loc);
+    } else if (static_cast<long long>(list.size()) < mMaxLocations) {
+        list.push_back(loc);
+        mLocationCount = static_cast<int>(static_cast<unsigned>(mLocationCount) + 1u);
+    }
 }
 
 template <class HashF, class LocT, class RepeatHashF>
 void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Reserve(long long bytes) {
-  if (bytes <= 0) return;
-  const long long factor = Mer::mThinFactor > 1 ? Mer::mThinFactor : 1;
-  mLocationLists.reserve(static_cast<std::size_t>(bytes / factor + 1));
+    if (bytes <= 0) return;
+    const long long factor = Mer::mThinFactor > 1 ? Mer::mThinFactor : 1;
+    mLocationLists.reserve(static_cast<std::size_t>(bytes / factor + 1));
 }
 
 template <class HashF, class LocT, class RepeatHashF>
 void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::ReserveForFile(const std::string& name) {
-  struct stat st;
-  if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) Reserve(static_cast<long long>(st.st_size));
+    struct stat st;
+    if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        Reserve(static_cast<long long>(st.st_size));
 }
 
 template <class HashF, class LocT, class RepeatHashF>
-void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::FindMerLocations(Mer& m, SearchResultVec& hits) {
-  auto found = mLocationLists.find(m);
-  if (found == mLocationLists.end()) return;
-  AppendHits(found->second, hits);
+void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::FindMerLocations(Mer& m,
+                                                                         SearchResultVec& hits) {
+    auto found = mLocationLists.find(m);
+    if (found == mLocationLists.end()) return;
+    AppendHits(found->second, hits);
 }
 
 template <class HashF, class LocT, class RepeatHashF>
 void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::AppendHits(const LocationList& list,
                                                                    SearchResultVec& hits) {
-  const long k = Mer::mMerSize;
-  for (const LocT& loc : list) {
-    const long start = loc.sourceStart();
-    const unsigned long i = static_cast<unsigned long>(loc.sourceIdx());
-    if (i >= mSourceNames.size()) {
-      std::cout << "BUG mSourceNames.size=" << mSourceNames.size() << std::endl;
-      for (const std::string& name : mSourceNames) std::cout << name << std::endl;
-      std::cout << "BUG M.sourceIdx()=" << i << std::endl;
-      continue;  // no record to name the hit after
+    const long k = Mer::mMerSize;
+    for (const LocT& loc : list) {
+        const long start = loc.sourceStart();
+        const unsigned long i = static_cast<unsigned long>(loc.sourceIdx());
+        if (i >= mSourceNames.size()) {
+            std::cout << "BUG mSourceNames.size=" << mSourceNames.size() << std::endl;
+            for (const std::string& name : mSourceNames) std::cout << name << std::endl;
+            std::cout << "BUG M.sourceIdx()=" << i << std::endl;
+            continue;  // no record to name the hit after
+        }
+        hits.add(mSourceNames[i], mSourceSizes[i], start, start + k - 1);
     }
-    hits.add(mSourceNames[i], mSourceSizes[i], start, start + k - 1);
-  }
 }
 
 #endif

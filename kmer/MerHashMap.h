@@ -41,282 +41,287 @@
 // until the next insertion of a new key.
 template <class V, class HashF>
 class MerHashMap {
-  static constexpr bool kValueInSlot =
-      std::is_trivially_copyable<V>::value && sizeof(V) <= sizeof(std::uint32_t);
+    static constexpr bool kValueInSlot =
+        std::is_trivially_copyable<V>::value && sizeof(V) <= sizeof(std::uint32_t);
 
-  // Slot of a small value: key, value, and 1 in mTag when the slot is used.
-  struct SlotWithValue {
-    Mer first;
-    V second = V();
-    unsigned char mTag = 0;
-  };
-  // Entry of a large value, and the slot that finds it: the key's two
-  // halves and 1 + the entry's index in mTag, 0 when the slot is free.
-  struct DenseEntry {
-    Mer first;
-    V second;
-  };
-  struct SlotWithIndex {
-    std::uint32_t mLow = 0;
-    std::uint32_t mHigh = 0;
-    std::uint32_t mTag = 0;
-  };
-  typedef typename std::conditional<kValueInSlot, SlotWithValue, SlotWithIndex>::type Slot;
+    // Slot of a small value: key, value, and 1 in mTag when the slot is used.
+    struct SlotWithValue {
+        Mer first;
+        V second = V();
+        unsigned char mTag = 0;
+    };
+    // Entry of a large value, and the slot that finds it: the key's two
+    // halves and 1 + the entry's index in mTag, 0 when the slot is free.
+    struct DenseEntry {
+        Mer first;
+        V second;
+    };
+    struct SlotWithIndex {
+        std::uint32_t mLow = 0;
+        std::uint32_t mHigh = 0;
+        std::uint32_t mTag = 0;
+    };
+    typedef typename std::conditional<kValueInSlot, SlotWithValue, SlotWithIndex>::type Slot;
 
-  // Dense entries per chunk.
-  static constexpr unsigned kChunkBits = 12;
-  static constexpr std::size_t kChunkMask = (std::size_t(1) << kChunkBits) - 1;
+    // Dense entries per chunk.
+    static constexpr unsigned kChunkBits = 12;
+    static constexpr std::size_t kChunkMask = (std::size_t(1) << kChunkBits) - 1;
 
- public:
-  typedef Mer key_type;
-  typedef V mapped_type;
-  // What iteration yields: the key in first, the value in second.
-  typedef typename std::conditional<kValueInSlot, SlotWithValue, DenseEntry>::type value_type;
+public:
+    typedef Mer key_type;
+    typedef V mapped_type;
+    // What iteration yields: the key in first, the value in second.
+    typedef typename std::conditional<kValueInSlot, SlotWithValue, DenseEntry>::type value_type;
 
-  template <class M, class E>
-  class Iter {
-   public:
-    Iter() : mMap(nullptr), mAt(0) {}
-    Iter(M* map, std::size_t at) : mMap(map), mAt(at) { Skip(); }
-    // iterator converts to const_iterator
-    template <class OM, class OE,
-              class = typename std::enable_if<std::is_same<const OE, E>::value &&
-                                              !std::is_same<OE, E>::value>::type>
-    Iter(const Iter<OM, OE>& o) : mMap(o.mMap), mAt(o.mAt) {}
-    E& operator*() const { return mMap->EntryAt(mAt); }
-    E* operator->() const { return &mMap->EntryAt(mAt); }
-    Iter& operator++() {
-      ++mAt;
-      Skip();
-      return *this;
+    template <class M, class E>
+    class Iter {
+    public:
+        Iter() : mMap(nullptr), mAt(0) {}
+        Iter(M* map, std::size_t at) : mMap(map), mAt(at) { Skip(); }
+        // iterator converts to const_iterator
+        template <class OM, class OE,
+                  class = typename std::enable_if<std::is_same<const OE, E>::value &&
+                                                  !std::is_same<OE, E>::value>::type>
+        Iter(const Iter<OM, OE>& o) : mMap(o.mMap), mAt(o.mAt) {}
+        E& operator*() const { return mMap->EntryAt(mAt); }
+        E* operator->() const { return &mMap->EntryAt(mAt); }
+        Iter& operator++() {
+            ++mAt;
+            Skip();
+            return *this;
+        }
+        bool operator==(const Iter& o) const { return mAt == o.mAt; }
+        bool operator!=(const Iter& o) const { return mAt != o.mAt; }
+
+    private:
+        template <class, class>
+        friend class Iter;
+        void Skip() {
+            if constexpr (kValueInSlot) {
+                const std::size_t n = mMap->mSlots.Size();
+                while (mAt < n && !mMap->mSlots[mAt].mTag) ++mAt;
+            }
+        }
+        M* mMap;
+        std::size_t mAt;  // slot index (small values) or entry index
+    };
+    typedef Iter<MerHashMap, value_type> iterator;
+    typedef Iter<const MerHashMap, const value_type> const_iterator;
+
+    // Room for about hint entries before the first growth.
+    explicit MerHashMap(std::size_t hint = 16) : mSlots(SlotsFor(hint)), mSize(0) {}
+
+    std::size_t size() const { return mSize; }
+    bool empty() const { return mSize == 0; }
+
+    iterator begin() { return iterator(this, 0); }
+    iterator end() { return iterator(this, Positions()); }
+    const_iterator begin() const { return const_iterator(this, 0); }
+    const_iterator end() const { return const_iterator(this, Positions()); }
+
+    iterator find(const Mer& m) {
+        const std::size_t i = Locate(m);
+        return mSlots[i].mTag ? iterator(this, PositionOf(i)) : end();
     }
-    bool operator==(const Iter& o) const { return mAt == o.mAt; }
-    bool operator!=(const Iter& o) const { return mAt != o.mAt; }
-
-   private:
-    template <class, class>
-    friend class Iter;
-    void Skip() {
-      if constexpr (kValueInSlot) {
-        const std::size_t n = mMap->mSlots.Size();
-        while (mAt < n && !mMap->mSlots[mAt].mTag) ++mAt;
-      }
+    const_iterator find(const Mer& m) const {
+        const std::size_t i = Locate(m);
+        return mSlots[i].mTag ? const_iterator(this, PositionOf(i)) : end();
     }
-    M* mMap;
-    std::size_t mAt;  // slot index (small values) or entry index
-  };
-  typedef Iter<MerHashMap, value_type> iterator;
-  typedef Iter<const MerHashMap, const value_type> const_iterator;
+    std::size_t count(const Mer& m) const { return mSlots[Locate(m)].mTag ? 1 : 0; }
 
-  // Room for about hint entries before the first growth.
-  explicit MerHashMap(std::size_t hint = 16) : mSlots(SlotsFor(hint)), mSize(0) {}
-
-  std::size_t size() const { return mSize; }
-  bool empty() const { return mSize == 0; }
-
-  iterator begin() { return iterator(this, 0); }
-  iterator end() { return iterator(this, Positions()); }
-  const_iterator begin() const { return const_iterator(this, 0); }
-  const_iterator end() const { return const_iterator(this, Positions()); }
-
-  iterator find(const Mer& m) {
-    const std::size_t i = Locate(m);
-    return mSlots[i].mTag ? iterator(this, PositionOf(i)) : end();
-  }
-  const_iterator find(const Mer& m) const {
-    const std::size_t i = Locate(m);
-    return mSlots[i].mTag ? const_iterator(this, PositionOf(i)) : end();
-  }
-  std::size_t count(const Mer& m) const { return mSlots[Locate(m)].mTag ? 1 : 0; }
-
-  // The entry stored under m (or a key equal to it); a new entry m with a
-  // default value when there is none. second tells whether it was inserted.
-  std::pair<iterator, bool> try_emplace(const Mer& m) {
-    std::size_t i = Locate(m);
-    const bool inserted = !mSlots[i].mTag;
-    if (inserted) {
-      if ((mSize + 1) * 10 > mSlots.Size() * 7) {
-        Grow();
-        i = Locate(m);
-      }
-      if constexpr (kValueInSlot) {
-        mSlots[i].first = m;
-        mSlots[i].second = V();
-        mSlots[i].mTag = 1;
-      } else {
-        // The slot numbers entries from 1 in 32 bits.
-        if (mSize >= 0xFFFFFFFEu) throw std::length_error("MerHashMap: too many entries");
-        if ((mSize & kChunkMask) == 0) mChunks.emplace_back(new DenseEntry[kChunkMask + 1]);
-        EntryAt(mSize).first = m;
-        mSlots[i].mLow = static_cast<std::uint32_t>(m.mValue);
-        mSlots[i].mHigh = static_cast<std::uint32_t>(m.mValue >> 32);
-        mSlots[i].mTag = static_cast<std::uint32_t>(mSize + 1);
-      }
-      ++mSize;
+    // The entry stored under m (or a key equal to it); a new entry m with a
+    // default value when there is none. second tells whether it was inserted.
+    std::pair<iterator, bool> try_emplace(const Mer& m) {
+        std::size_t i = Locate(m);
+        const bool inserted = !mSlots[i].mTag;
+        if (inserted) {
+            if ((mSize + 1) * 10 > mSlots.Size() * 7) {
+                Grow();
+                i = Locate(m);
+            }
+            if constexpr (kValueInSlot) {
+                mSlots[i].first = m;
+                mSlots[i].second = V();
+                mSlots[i].mTag = 1;
+            } else {
+                // The slot numbers entries from 1 in 32 bits.
+                if (mSize >= 0xFFFFFFFEu) throw std::length_error("MerHashMap: too many entries");
+                if ((mSize & kChunkMask) == 0) mChunks.emplace_back(new DenseEntry[kChunkMask + 1]);
+                EntryAt(mSize).first = m;
+                mSlots[i].mLow = static_cast<std::uint32_t>(m.mValue);
+                mSlots[i].mHigh = static_cast<std::uint32_t>(m.mValue >> 32);
+                mSlots[i].mTag = static_cast<std::uint32_t>(mSize + 1);
+            }
+            ++mSize;
+        }
+        return {iterator(this, PositionOf(i)), inserted};
     }
-    return {iterator(this, PositionOf(i)), inserted};
-  }
-  V& operator[](const Mer& m) { return try_emplace(m).first->second; }
+    V& operator[](const Mer& m) { return try_emplace(m).first->second; }
 
-  // Sizes the table for about entries entries at once, so that filling it up
-  // to that many never grows it; a table already as large stays as it is.
-  void reserve(std::size_t entries) {
-    // Beyond any real input; keeps the arithmetic below from overflowing.
-    if (entries > (std::size_t(1) << 40)) entries = std::size_t(1) << 40;
-    const std::size_t slots = (entries * 10 + 6) / 7 + 1;
-    if (slots > mSlots.Size()) Rehash(slots);
-    if constexpr (!kValueInSlot) mChunks.reserve((entries >> kChunkBits) + 1);
-  }
-
-  // Asks for m's home slot to be brought into the cache, ahead of a lookup
-  // or insertion of m a little later.
-  void prefetch(const Mer& m) const { __builtin_prefetch(&mSlots[Home(m)], 1); }
-
-  void clear() {
-    SlotArray(SlotsFor(0)).Swap(mSlots);
-    std::vector<std::unique_ptr<DenseEntry[]>>().swap(mChunks);
-    mSize = 0;
-  }
-
- private:
-  // The slots: a zeroed heap array (every slot free), extended in place by
-  // realloc, which the C library does without copying for large arrays.
-  class SlotArray {
-   public:
-    explicit SlotArray(std::size_t n) : mAt(static_cast<Slot*>(std::calloc(n, sizeof(Slot)))), mN(n) {
-      if (!mAt) throw std::bad_alloc();
+    // Sizes the table for about entries entries at once, so that filling it up
+    // to that many never grows it; a table already as large stays as it is.
+    void reserve(std::size_t entries) {
+        // Beyond any real input; keeps the arithmetic below from overflowing.
+        if (entries > (std::size_t(1) << 40)) entries = std::size_t(1) << 40;
+        const std::size_t slots = (entries * 10 + 6) / 7 + 1;
+        if (slots > mSlots.Size()) Rehash(slots);
+        if constexpr (!kValueInSlot) mChunks.reserve((entries >> kChunkBits) + 1);
     }
-    SlotArray(const SlotArray& o) : SlotArray(o.mN) { std::memcpy(static_cast<void*>(mAt), o.mAt, mN * sizeof(Slot)); }
-    SlotArray& operator=(const SlotArray& o) {
-      SlotArray(o).Swap(*this);
-      return *this;
-    }
-    ~SlotArray() { std::free(mAt); }
-    void Swap(SlotArray& o) noexcept {
-      std::swap(mAt, o.mAt);
-      std::swap(mN, o.mN);
-    }
-    // Doubles the array; the new half is free.
-    void Double() {
-      void* grown = std::realloc(static_cast<void*>(mAt), 2 * mN * sizeof(Slot));
-      if (!grown) throw std::bad_alloc();
-      mAt = static_cast<Slot*>(grown);
-      std::memset(static_cast<void*>(mAt + mN), 0, mN * sizeof(Slot));
-      mN *= 2;
-    }
-    std::size_t Size() const { return mN; }
-    Slot& operator[](std::size_t i) { return mAt[i]; }
-    const Slot& operator[](std::size_t i) const { return mAt[i]; }
 
-   private:
-    Slot* mAt;
-    std::size_t mN;
-  };
-  static_assert(std::is_trivially_copyable<Slot>::value, "slots are moved as bytes");
+    // Asks for m's home slot to be brought into the cache, ahead of a lookup
+    // or insertion of m a little later.
+    void prefetch(const Mer& m) const { __builtin_prefetch(&mSlots[Home(m)], 1); }
 
-  static std::size_t SlotsFor(std::size_t entries) {
-    std::size_t n = 16;
-    while (n * 7 < entries * 10) n *= 2;
-    return n;
-  }
-
-  static Mer KeyOf(const SlotWithValue& s) { return s.first; }
-  static Mer KeyOf(const SlotWithIndex& s) {
-    Mer m;
-    m.mValue = (static_cast<std::uint64_t>(s.mHigh) << 32) | s.mLow;
-    return m;
-  }
-
-  // Iteration positions: slots for small values, entries for large ones.
-  std::size_t Positions() const { return kValueInSlot ? mSlots.Size() : mSize; }
-  std::size_t PositionOf(std::size_t slot) const {
-    if constexpr (kValueInSlot)
-      return slot;
-    else
-      return mSlots[slot].mTag - 1;
-  }
-  value_type& EntryAt(std::size_t at) {
-    if constexpr (kValueInSlot)
-      return mSlots[at];
-    else
-      return mChunks[at >> kChunkBits][at & kChunkMask];
-  }
-  const value_type& EntryAt(std::size_t at) const { return const_cast<MerHashMap*>(this)->EntryAt(at); }
-
-  // The functors' hash is a plain exclusive-or of the two 32-bit halves;
-  // Fibonacci hashing spreads it, so that k-mers alike in their low bits
-  // (thinned ones, say) do not cluster, and the product's high word maps it
-  // onto the table (its top bits, for a power-of-two table).
-  std::size_t Home(const Mer& m) const { return HomeIn(m, mSlots.Size()); }
-  static std::size_t HomeIn(const Mer& m, std::size_t slots) {
-    __extension__ typedef unsigned __int128 Wide;
-    const std::uint64_t spread = static_cast<std::uint64_t>(HashF()(m)) * 0x9E3779B97F4A7C15ULL;
-    return static_cast<std::size_t>((static_cast<Wide>(spread) * slots) >> 64);
-  }
-  // The slot holding m, or the free slot where m belongs.
-  std::size_t Locate(const Mer& m) const {
-    const std::size_t n = mSlots.Size();
-    std::size_t i = Home(m);
-    while (mSlots[i].mTag && !HashF()(KeyOf(mSlots[i]), m))
-      if (++i == n) i = 0;
-    return i;
-  }
-  // Moves every used slot, in slot order, into a new table of slots slots.
-  void Rehash(std::size_t slots) {
-    SlotArray old(slots);
-    old.Swap(mSlots);
-    for (std::size_t j = 0; j < old.Size(); ++j) {
-      const Slot& s = old[j];
-      if (!s.mTag) continue;
-      std::size_t i = Home(KeyOf(s));
-      while (mSlots[i].mTag)
-        if (++i == slots) i = 0;
-      mSlots[i] = s;
+    void clear() {
+        SlotArray(SlotsFor(0)).Swap(mSlots);
+        std::vector<std::unique_ptr<DenseEntry[]>>().swap(mChunks);
+        mSize = 0;
     }
-  }
-  // Doubles the table in place, every slot ending where Rehash to twice the
-  // size would put it (the same table, so the same iteration order). First
-  // the new place of each used slot is worked out in slot order, on a bitmap
-  // of the doubled table; then the array is extended and the slots moved,
-  // the last first: a slot moving up never lands on one not yet moved, which
-  // all lie below it; the few that move down wait aside until the end.
-  void Grow() {
-    const std::size_t n = mSlots.Size(), slots = 2 * n;
-    if (slots > 0xFFFFFFFFu) {
-      Rehash(slots);
-      return;
-    }
-    std::vector<std::uint64_t> taken((slots + 63) / 64);
-    std::vector<std::uint32_t> to;
-    to.reserve(mSize);
-    for (std::size_t j = 0; j < n; ++j) {
-      if (!mSlots[j].mTag) continue;
-      std::size_t i = HomeIn(KeyOf(mSlots[j]), slots);
-      while (taken[i >> 6] >> (i & 63) & 1)
-        if (++i == slots) i = 0;
-      taken[i >> 6] |= std::uint64_t(1) << (i & 63);
-      to.push_back(static_cast<std::uint32_t>(i));
-    }
-    std::vector<std::uint64_t>().swap(taken);
-    mSlots.Double();
-    std::vector<std::pair<Slot, std::uint32_t>> aside;
-    std::size_t next = to.size();
-    for (std::size_t j = n; j-- > 0;) {
-      if (!mSlots[j].mTag) continue;
-      const std::size_t i = to[--next];
-      if (i == j) continue;
-      if (i > j)
-        mSlots[i] = mSlots[j];
-      else
-        aside.emplace_back(mSlots[j], static_cast<std::uint32_t>(i));
-      mSlots[j] = Slot();
-    }
-    for (const auto& a : aside) mSlots[a.second] = a.first;
-  }
 
-  SlotArray mSlots;
-  std::vector<std::unique_ptr<DenseEntry[]>> mChunks;  // large values only, in order of insertion
-  std::size_t mSize;
+private:
+    // The slots: a zeroed heap array (every slot free), extended in place by
+    // realloc, which the C library does without copying for large arrays.
+    class SlotArray {
+    public:
+        explicit SlotArray(std::size_t n)
+            : mAt(static_cast<Slot*>(std::calloc(n, sizeof(Slot)))), mN(n) {
+            if (!mAt) throw std::bad_alloc();
+        }
+        SlotArray(const SlotArray& o) : SlotArray(o.mN) {
+            std::memcpy(static_cast<void*>(mAt), o.mAt, mN * sizeof(Slot));
+        }
+        SlotArray& operator=(const SlotArray& o) {
+            SlotArray(o).Swap(*this);
+            return *this;
+        }
+        ~SlotArray() { std::free(mAt); }
+        void Swap(SlotArray& o) noexcept {
+            std::swap(mAt, o.mAt);
+            std::swap(mN, o.mN);
+        }
+        // Doubles the array; the new half is free.
+        void Double() {
+            void* grown = std::realloc(static_cast<void*>(mAt), 2 * mN * sizeof(Slot));
+            if (!grown) throw std::bad_alloc();
+            mAt = static_cast<Slot*>(grown);
+            std::memset(static_cast<void*>(mAt + mN), 0, mN * sizeof(Slot));
+            mN *= 2;
+        }
+        std::size_t Size() const { return mN; }
+        Slot& operator[](std::size_t i) { return mAt[i]; }
+        const Slot& operator[](std::size_t i) const { return mAt[i]; }
+
+    private:
+        Slot* mAt;
+        std::size_t mN;
+    };
+    static_assert(std::is_trivially_copyable<Slot>::value, "slots are moved as bytes");
+
+    static std::size_t SlotsFor(std::size_t entries) {
+        std::size_t n = 16;
+        while (n * 7 < entries * 10) n *= 2;
+        return n;
+    }
+
+    static Mer KeyOf(const SlotWithValue& s) { return s.first; }
+    static Mer KeyOf(const SlotWithIndex& s) {
+        Mer m;
+        m.mValue = (static_cast<std::uint64_t>(s.mHigh) << 32) | s.mLow;
+        return m;
+    }
+
+    // Iteration positions: slots for small values, entries for large ones.
+    std::size_t Positions() const { return kValueInSlot ? mSlots.Size() : mSize; }
+    std::size_t PositionOf(std::size_t slot) const {
+        if constexpr (kValueInSlot)
+            return slot;
+        else
+            return mSlots[slot].mTag - 1;
+    }
+    value_type& EntryAt(std::size_t at) {
+        if constexpr (kValueInSlot)
+            return mSlots[at];
+        else
+            return mChunks[at >> kChunkBits][at & kChunkMask];
+    }
+    const value_type& EntryAt(std::size_t at) const {
+        return const_cast<MerHashMap*>(this)->EntryAt(at);
+    }
+
+    // The functors' hash is a plain exclusive-or of the two 32-bit halves;
+    // Fibonacci hashing spreads it, so that k-mers alike in their low bits
+    // (thinned ones, say) do not cluster, and the product's high word maps it
+    // onto the table (its top bits, for a power-of-two table).
+    std::size_t Home(const Mer& m) const { return HomeIn(m, mSlots.Size()); }
+    static std::size_t HomeIn(const Mer& m, std::size_t slots) {
+        __extension__ typedef unsigned __int128 Wide;
+        const std::uint64_t spread = static_cast<std::uint64_t>(HashF()(m)) * 0x9E3779B97F4A7C15ULL;
+        return static_cast<std::size_t>((static_cast<Wide>(spread) * slots) >> 64);
+    }
+    // The slot holding m, or the free slot where m belongs.
+    std::size_t Locate(const Mer& m) const {
+        const std::size_t n = mSlots.Size();
+        std::size_t i = Home(m);
+        while (mSlots[i].mTag && !HashF()(KeyOf(mSlots[i]), m))
+            if (++i == n) i = 0;
+        return i;
+    }
+    // Moves every used slot, in slot order, into a new table of slots slots.
+    void Rehash(std::size_t slots) {
+        SlotArray old(slots);
+        old.Swap(mSlots);
+        for (std::size_t j = 0; j < old.Size(); ++j) {
+            const Slot& s = old[j];
+            if (!s.mTag) continue;
+            std::size_t i = Home(KeyOf(s));
+            while (mSlots[i].mTag)
+                if (++i == slots) i = 0;
+            mSlots[i] = s;
+        }
+    }
+    // Doubles the table in place, every slot ending where Rehash to twice the
+    // size would put it (the same table, so the same iteration order). First
+    // the new place of each used slot is worked out in slot order, on a bitmap
+    // of the doubled table; then the array is extended and the slots moved,
+    // the last first: a slot moving up never lands on one not yet moved, which
+    // all lie below it; the few that move down wait aside until the end.
+    void Grow() {
+        const std::size_t n = mSlots.Size(), slots = 2 * n;
+        if (slots > 0xFFFFFFFFu) {
+            Rehash(slots);
+            return;
+        }
+        std::vector<std::uint64_t> taken((slots + 63) / 64);
+        std::vector<std::uint32_t> to;
+        to.reserve(mSize);
+        for (std::size_t j = 0; j < n; ++j) {
+            if (!mSlots[j].mTag) continue;
+            std::size_t i = HomeIn(KeyOf(mSlots[j]), slots);
+            while (taken[i >> 6] >> (i & 63) & 1)
+                if (++i == slots) i = 0;
+            taken[i >> 6] |= std::uint64_t(1) << (i & 63);
+            to.push_back(static_cast<std::uint32_t>(i));
+        }
+        std::vector<std::uint64_t>().swap(taken);
+        mSlots.Double();
+        std::vector<std::pair<Slot, std::uint32_t>> aside;
+        std::size_t next = to.size();
+        for (std::size_t j = n; j-- > 0;) {
+            if (!mSlots[j].mTag) continue;
+            const std::size_t i = to[--next];
+            if (i == j) continue;
+            if (i > j)
+                mSlots[i] = mSlots[j];
+            else
+                aside.emplace_back(mSlots[j], static_cast<std::uint32_t>(i));
+            mSlots[j] = Slot();
+        }
+        for (const auto& a : aside) mSlots[a.second] = a.first;
+    }
+
+    SlotArray mSlots;
+    std::vector<std::unique_ptr<DenseEntry[]>> mChunks;  // large values only, in order of insertion
+    std::size_t mSize;
 };
 
 #endif

@@ -8,9 +8,7 @@
 #include "toolkit/FASTAFile.h"
 #include "toolkit/InputFile.h"
 
-ZarnEngine::ZarnEngine()
-    : mSpareSequences(), mSpareNameMap(), mMerLocations(), mRepeatModel()
-{
+ZarnEngine::ZarnEngine() : mSpareSequences(), mSpareNameMap(), mMerLocations(), mRepeatModel() {
     mTabbedOutput = 0;
     mMinScore = 0;
     mMinQueryLength = 33;
@@ -19,11 +17,9 @@ ZarnEngine::ZarnEngine()
     mPerformAlignments = 0;
 }
 
-bool ZarnEngine::SetupRepeatModel(std::string fileName, int maxCount)
-{
+bool ZarnEngine::SetupRepeatModel(std::string fileName, int maxCount) {
     igzstream in;
-    if (!OpenInputFile(in, fileName, mError))
-        return false;
+    if (!OpenInputFile(in, fileName, mError)) return false;
     ReadDistResult status = mRepeatModel.ReadDist(in, 1);
     in.close();
     if (!status.ok()) {
@@ -34,11 +30,9 @@ bool ZarnEngine::SetupRepeatModel(std::string fileName, int maxCount)
     return true;
 }
 
-bool ZarnEngine::AddSource(std::string fileName)
-{
+bool ZarnEngine::AddSource(std::string fileName) {
     igzstream in;
-    if (!OpenInputFile(in, fileName, mError))
-        return false;
+    if (!OpenInputFile(in, fileName, mError)) return false;
     mMerLocations.ReserveForFile(fileName);
     SourceScanStatus status = mMerLocations.Add(in);
     bool failed = in.bad();
@@ -78,8 +72,7 @@ namespace {
 
 // Completes the query side of the hits from first on.
 void SetQuerySide(SearchResultVec& hits, std::size_t first, int start, int end,
-                  const std::string& name, int size)
-{
+                  const std::string& name, int size) {
     for (std::size_t i = first; i < hits.size(); i++) {
         SearchResult& hit = hits[i];
         hit.mQueryStart = static_cast<uint32_t>(start);
@@ -91,8 +84,7 @@ void SetQuerySide(SearchResultVec& hits, std::size_t first, int start, int end,
 
 }  // namespace
 
-void ZarnEngine::GetHits(Sequence& query, SearchResultVec& fwd, SearchResultVec& rev)
-{
+void ZarnEngine::GetHits(Sequence& query, SearchResultVec& fwd, SearchResultVec& rev) {
     typedef decltype(mMerLocations)::LocationList LocationList;
     const int n = static_cast<int>(query.mBases.size());
     const int k = Mer::mMerSize;
@@ -108,10 +100,8 @@ void ZarnEngine::GetHits(Sequence& query, SearchResultVec& fwd, SearchResultVec&
     int idx = 0;
     while (idx < n) {
         m.ShiftInClean(query, idx);
-        if (idx >= n)
-            break;  // no window of k clean characters is left
-        if (mDebug)
-            std::cout << "qIdx=" << idx << "\tMer=" << m.ToString() << std::endl;
+        if (idx >= n) break;  // no window of k clean characters is left
+        if (mDebug) std::cout << "qIdx=" << idx << "\tMer=" << m.ToString() << std::endl;
 
         Mer rc = m;
         rc.Reverse();
@@ -163,8 +153,8 @@ void ZarnEngine::GetHits(Sequence& query, SearchResultVec& fwd, SearchResultVec&
     }
 }
 
-void ZarnEngine::Compare(Sequence& query, std::vector<Chain>& fwdChains, std::vector<Chain>& revChains)
-{
+void ZarnEngine::Compare(Sequence& query, std::vector<Chain>& fwdChains,
+                         std::vector<Chain>& revChains) {
     // The two lists keep their capacity from record to record: only their
     // hits are freed.
     SearchResultVec& fwd = mFwdHits;
@@ -186,8 +176,7 @@ void ZarnEngine::Compare(Sequence& query, std::vector<Chain>& fwdChains, std::ve
     rev.clear();
 }
 
-bool ZarnEngine::Compare(std::istream& in, std::ostream& out)
-{
+bool ZarnEngine::Compare(std::istream& in, std::ostream& out) {
     FASTAFile reader;
     char buffer[5000];
     buffer[0] = '1';  // nothing read yet
@@ -232,12 +221,10 @@ bool ZarnEngine::Compare(std::istream& in, std::ostream& out)
                 }
             }
         }
-        if (in.eof())
-            break;
+        if (in.eof()) break;
     }
 
-    if (mTabbedOutput == 0)
-        writer.WriteLVFooter(out);
+    if (mTabbedOutput == 0) writer.WriteLVFooter(out);
     if (!out) {
         mError = "write error";
         return false;

@@ -23,7 +23,6 @@
 #include "toolkit/ProgramError.h"
 #include "toolkit/gzstream.h"
 
-
 int OptMinScore = 500;
 int OptMerSize = 32;
 int OptThinnedFactor = 1;
@@ -48,24 +47,30 @@ std::string gZarnHelpString =
     "    -F Thinning factor f                Only mers which satisfy  ((Mer /% f) == t) are used.\n"
     "    -T Thinning slice  t                Only mers which satisfy  ((Mer /% f) == t) are used.\n"
     "\n"
-    "    -K K-mer distribution               File listing k-mer distribution. Overrides -s, -F,  and -T options \n"
+    "    -K K-mer distribution               File listing k-mer distribution. Overrides -s, -F,  "
+    "and -T options \n"
     "                                        which are obtained from the kmner file.\n"
     "    -k K-mer cutoff                     K-mers with counts > K-mer cutoff are ignored. \n"
     "\n"
-    "    -W WindowWidth       [10]           A band +/- WindowWidth will be considered for chaining. \n"
+    "    -W WindowWidth       [10]           A band +/- WindowWidth will be considered for "
+    "chaining. \n"
     "    -L WindowLength      [100]          Length of band to consider for chaining. \n"
     "\n"
     "\n"
-    "    Performs a k-mer comparison of the source and query files, joining hits together along diagonals \n"
-    "    in order to prodce chains in.  The density of source and query samples can be varied to reduce RAM \n"
+    "    Performs a k-mer comparison of the source and query files, joining hits together along "
+    "diagonals \n"
+    "    in order to prodce chains in.  The density of source and query samples can be varied to "
+    "reduce RAM \n"
     "    footprint or running time respectively (with associated loss of sensitivity). \n"
     "\n"
-    "    The k-mers may be thinned so that only a subset of the k-mer space is examined.  That is, the \n"
+    "    The k-mers may be thinned so that only a subset of the k-mer space is examined.  That is, "
+    "the \n"
     "    k-mer space itself may be reduced.\n"
     "\n"
     "    1.2alpha         First fully working version with the k-mer encoding. \n"
     "    1.21alpha        Added Mer::ShiftInClean which gives 50% speed up on read processing. \n"
-    "    1.24b            Added +/- field for fwd/reverse and made source coordinates reverse on reverse hit. \n"
+    "    1.24b            Added +/- field for fwd/reverse and made source coordinates reverse on "
+    "reverse hit. \n"
     "    1.26             Fixed several bugs in mer encoding. ";
 
 std::string gAllOptions = "";
@@ -74,28 +79,19 @@ std::string OptQueryName = "";
 std::string OptOutName = "";
 std::string OptKMerFile = "";
 
-void myFn()
-{
-    std::cout << "hi" << std::endl;
-}
+void myFn() { std::cout << "hi" << std::endl; }
 
-void PrintHelp()
-{
-    std::cout << gZarnHelpString << std::endl;
-}
+void PrintHelp() { std::cout << gZarnHelpString << std::endl; }
 
-std::string GetCurrentVersion()
-{
+std::string GetCurrentVersion() {
     std::string::size_type p = gZarnHelpString.find("Current Version:", 0);
-    if (p != std::string::npos)
-        p = gZarnHelpString.find(":", p);
+    if (p != std::string::npos) p = gZarnHelpString.find(":", p);
     // npos + 1 wraps to 0: without the marker the first word of the help is taken.
     int pos = static_cast<int>(p + 1);
     return SplitNext(gZarnHelpString, pos);
 }
 
-void SetupOptions(int argc, char** argv)
-{
+void SetupOptions(int argc, char** argv) {
     gAllOptions = "";
     for (int i = 0; i < argc; i++) {
         std::cout << argv[i] << " ";
@@ -109,19 +105,39 @@ void SetupOptions(int argc, char** argv)
     char c;
     while ((c = opts.NextOption()) != '0') {
         switch (c) {
-        case 'M': OptMinScore = opts.GetIntArg(); break;
-        case 's': OptMerSize = opts.GetIntArg(); break;
-        case 'F': OptThinnedFactor = opts.GetIntArg(); break;
-        case 'T': OptThinnedSlice = opts.GetIntArg(); break;
-        case 'k': OptMaxKMerCount = opts.GetIntArg(); break;
-        case 'W': OptWinWidth = opts.GetIntArg(); break;
-        case 'L': OptWinLength = opts.GetIntArg(); break;
-        case 'K': OptKMerFile = opts.GetStringArg(); break;
-        case 'D': OptDebug = 1; break;
-        case 'A': OptPerformAlignments = 1; break;
-        default:
-            PrintHelp();
-            exit(1);
+            case 'M':
+                OptMinScore = opts.GetIntArg();
+                break;
+            case 's':
+                OptMerSize = opts.GetIntArg();
+                break;
+            case 'F':
+                OptThinnedFactor = opts.GetIntArg();
+                break;
+            case 'T':
+                OptThinnedSlice = opts.GetIntArg();
+                break;
+            case 'k':
+                OptMaxKMerCount = opts.GetIntArg();
+                break;
+            case 'W':
+                OptWinWidth = opts.GetIntArg();
+                break;
+            case 'L':
+                OptWinLength = opts.GetIntArg();
+                break;
+            case 'K':
+                OptKMerFile = opts.GetStringArg();
+                break;
+            case 'D':
+                OptDebug = 1;
+                break;
+            case 'A':
+                OptPerformAlignments = 1;
+                break;
+            default:
+                PrintHelp();
+                exit(1);
         }
     }
     OptSourceName = opts.GetFreeArg();
@@ -133,8 +149,7 @@ void SetupOptions(int argc, char** argv)
     }
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     SetProgramName("zarn");
     std::cout << "ZARN" << std::endl;
     SetupOptions(argc, argv);
@@ -163,9 +178,13 @@ int main(int argc, char** argv)
     } else {
         // These values would make the k-mer code meaningless: stop before any k-mer is built.
         if (OptMerSize < 1 || OptMerSize > 32)
-            Fail("-s " + std::to_string(OptMerSize) + ": the k-mer length must lie between 1 and 32", 1);
+            Fail(
+                "-s " + std::to_string(OptMerSize) + ": the k-mer length must lie between 1 and 32",
+                1);
         if (OptThinnedFactor < 1)
-            Fail("-F " + std::to_string(OptThinnedFactor) + ": the thinning factor must be at least 1", 1);
+            Fail("-F " + std::to_string(OptThinnedFactor) +
+                     ": the thinning factor must be at least 1",
+                 1);
         Mer::setMerSize(OptMerSize);
         Mer::mThinFactor = OptThinnedFactor;
         Mer::mThinSlice = OptThinnedSlice;
@@ -178,8 +197,7 @@ int main(int argc, char** argv)
     // query never creates or empties the output file.
     igzstream query;
     std::string reason;
-    if (!OpenInputFile(query, OptQueryName, reason))
-        Fail(OptQueryName + ": " + reason, 2);
+    if (!OpenInputFile(query, OptQueryName, reason)) Fail(OptQueryName + ": " + reason, 2);
     // Truncating the output file must never destroy an input.
     if (SameFile(OptOutName, OptSourceName) || SameFile(OptOutName, OptQueryName) ||
         (!OptKMerFile.empty() && SameFile(OptOutName, OptKMerFile)))
@@ -194,17 +212,16 @@ int main(int argc, char** argv)
     } catch (const std::bad_alloc&) {
         FailOutOfMemory("indexing", OptSourceName);
     }
-    if (!indexed)
-        Fail(OptSourceName + ": " + engine.mError, 2);
+    if (!indexed) Fail(OptSourceName + ": " + engine.mError, 2);
     std::cout << EndTiming(t) << " seconds. Hash size="
-              << static_cast<unsigned long>(engine.mMerLocations.mLocationLists.size()) << std::endl;
+              << static_cast<unsigned long>(engine.mMerLocations.mLocationLists.size())
+              << std::endl;
 
     if (engine.mPerformAlignments)
         std::cout << "Alignments not yet implemented (but almost there...)" << std::endl;
 
     std::ofstream out(OptOutName.c_str(), std::ios::out | std::ios::trunc);
-    if (!out)
-        Fail(OptOutName + ": cannot create: " + std::strerror(errno), 2);
+    if (!out) Fail(OptOutName + ": cannot create: " + std::strerror(errno), 2);
 
     out << gAllOptions << "\tVersion: " << GetCurrentVersion() << std::endl;
 
@@ -221,8 +238,7 @@ int main(int argc, char** argv)
         const bool writeFailed = out.fail();
         out.close();
         std::cout << std::endl;
-        if (writeFailed)
-            Fail(OptOutName + ": write error", 2);
+        if (writeFailed) Fail(OptOutName + ": write error", 2);
         Fail(OptQueryName + ": " + engine.mError, 2);
     }
     std::cout << "done." << std::endl;
@@ -230,7 +246,6 @@ int main(int argc, char** argv)
 
     query.close();
     out.close();
-    if (out.fail())
-        Fail(OptOutName + ": write error", 2);
+    if (out.fail()) Fail(OptOutName + ": write error", 2);
     exit(0);
 }

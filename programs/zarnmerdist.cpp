@@ -29,81 +29,82 @@
 // Removes a cut-short output file; only a regular file, never a device or
 // other special file or a link that the output name may stand for.
 static void RemoveIfRegular(const std::string& name) {
-  struct stat st;
-  if (lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) std::remove(name.c_str());
+    struct stat st;
+    if (lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) std::remove(name.c_str());
 }
 
 int main(int argc, char** argv) {
-  SetProgramName("zarnmerdist");
-  if (argc < 7) {
-    std::cout << "\n zarnmerdist merlen thinfactor thinslice minCount outFile file1 [file2 file3 ...]\n";
-    std::cout.flush();
-    exit(1);
-  }
-  const int merlen = AtoiClamped(argv[1]);
-  const int thinfactor = AtoiClamped(argv[2]);
-  const int thinslice = AtoiClamped(argv[3]);
-  const int minCount = AtoiClamped(argv[4]);
-  const std::string outFile = argv[5];
-  if (merlen < 1 || merlen > 32)
-    Fail(std::string("merlen ") + argv[1] + ": the k-mer length must lie between 1 and 32", 1);
-  if (thinfactor < 1)
-    Fail(std::string("thinfactor ") + argv[2] + ": the thinning factor must be at least 1", 1);
-
-  // Writing the distribution over an input would destroy it: refuse before any work.
-  for (int i = 6; i < argc; ++i)
-    if (SameFile(outFile, argv[i]))
-      Fail(outFile + ": the output file is also an input file", 2);
-
-  Mer::setMerSize(merlen);
-  Mer::mThinFactor = thinfactor;
-  Mer::mThinSlice = thinslice;
-
-  MerRepeatModel<MerSymmetricHashF> model;
-
-  for (int i = 6; i < argc; ++i) {
-    const std::string name = argv[i];
-    igzstream in;
-    std::cout << "Add " << name << '\n';
-    std::string reason;
-    if (!OpenInputFile(in, name, reason)) Fail(name + ": " + reason, 2);
-    try {
-      model.Add(in);
-    } catch (const std::bad_alloc&) {
-      // The output file is not opened yet: nothing to remove.
-      FailOutOfMemory("counting", name);
+    SetProgramName("zarnmerdist");
+    if (argc < 7) {
+        std::cout << "\n zarnmerdist merlen thinfactor thinslice minCount outFile file1 [file2 "
+                     "file3 ...]\n";
+        std::cout.flush();
+        exit(1);
     }
-    // A clean end of input has eof set and bad clear (see gzstream.h).
-    const bool readFailed = in.bad() || !in.eof();
-    in.close();
-    if (readFailed || in.bad())
-      Fail(name + ": read error (damaged or truncated input); no output written", 2);
-  }
+    const int merlen = AtoiClamped(argv[1]);
+    const int thinfactor = AtoiClamped(argv[2]);
+    const int thinslice = AtoiClamped(argv[3]);
+    const int minCount = AtoiClamped(argv[4]);
+    const std::string outFile = argv[5];
+    if (merlen < 1 || merlen > 32)
+        Fail(std::string("merlen ") + argv[1] + ": the k-mer length must lie between 1 and 32", 1);
+    if (thinfactor < 1)
+        Fail(std::string("thinfactor ") + argv[2] + ": the thinning factor must be at least 1", 1);
 
-  model.mDistMinCount = minCount;
-  model.mName = outFile;
-  std::cout << "Writing distribution..";
-  std::cout.flush();
-  // Opened only now, so a failed input leaves an existing output file untouched.
-  std::ofstream out(outFile.c_str(), std::ios::out | std::ios::trunc);
-  if (!out.is_open()) {
-    std::cout << '\n';
-    Fail(outFile + ": cannot create: " + std::strerror(errno), 2);
-  }
-  // A cut-short distribution file would read as a valid one: it is removed
-  // after any failure.
-  try {
-    model.WriteDist(out, minCount);
-  } catch (const std::bad_alloc&) {
-    out.close();
-    RemoveIfRegular(outFile);
-    FailOutOfMemory("writing", outFile);
-  }
-  if (out.fail()) {
-    RemoveIfRegular(outFile);
-    std::cout << '\n';
-    Fail(outFile + ": write error", 2);
-  }
-  std::cout << "done." << std::endl;
-  exit(0);
+    // Writing the distribution over an input would destroy it: refuse before any work.
+    for (int i = 6; i < argc; ++i)
+        if (SameFile(outFile, argv[i]))
+            Fail(outFile + ": the output file is also an input file", 2);
+
+    Mer::setMerSize(merlen);
+    Mer::mThinFactor = thinfactor;
+    Mer::mThinSlice = thinslice;
+
+    MerRepeatModel<MerSymmetricHashF> model;
+
+    for (int i = 6; i < argc; ++i) {
+        const std::string name = argv[i];
+        igzstream in;
+        std::cout << "Add " << name << '\n';
+        std::string reason;
+        if (!OpenInputFile(in, name, reason)) Fail(name + ": " + reason, 2);
+        try {
+            model.Add(in);
+        } catch (const std::bad_alloc&) {
+            // The output file is not opened yet: nothing to remove.
+            FailOutOfMemory("counting", name);
+        }
+        // A clean end of input has eof set and bad clear (see gzstream.h).
+        const bool readFailed = in.bad() || !in.eof();
+        in.close();
+        if (readFailed || in.bad())
+            Fail(name + ": read error (damaged or truncated input); no output written", 2);
+    }
+
+    model.mDistMinCount = minCount;
+    model.mName = outFile;
+    std::cout << "Writing distribution..";
+    std::cout.flush();
+    // Opened only now, so a failed input leaves an existing output file untouched.
+    std::ofstream out(outFile.c_str(), std::ios::out | std::ios::trunc);
+    if (!out.is_open()) {
+        std::cout << '\n';
+        Fail(outFile + ": cannot create: " + std::strerror(errno), 2);
+    }
+    // A cut-short distribution file would read as a valid one: it is removed
+    // after any failure.
+    try {
+        model.WriteDist(out, minCount);
+    } catch (const std::bad_alloc&) {
+        out.close();
+        RemoveIfRegular(outFile);
+        FailOutOfMemory("writing", outFile);
+    }
+    if (out.fail()) {
+        RemoveIfRegular(outFile);
+        std::cout << '\n';
+        Fail(outFile + ": write error", 2);
+    }
+    std::cout << "done." << std::endl;
+    exit(0);
 }

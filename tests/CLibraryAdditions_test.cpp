@@ -35,12 +35,21 @@ TEST(NumberToText, OversizedTextIsCutNotOverrun) {
 }
 
 TEST(TextToNumber, AtoiAndAtofFollowTheCLibrary) {
-    struct Case { std::string text; int i; float f; };
+    struct Case {
+        std::string text;
+        int i;
+        float f;
+    };
     const Case cases[] = {
-        {"12abc", 12, 12.0f}, {"abc", 0, 0.0f}, {"  -7", -7, -7.0f},
-        {"+3", 3, 3.0f},      {"0.1", 0, 0.1f}, {"", 0, 0.0f},
+        {"12abc", 12, 12.0f},
+        {"abc", 0, 0.0f},
+        {"  -7", -7, -7.0f},
+        {"+3", 3, 3.0f},
+        {"0.1", 0, 0.1f},
+        {"", 0, 0.0f},
         // beyond the int range: held at the limit instead of wrapping
-        {"4294967300", INT_MAX, 4294967300.0f}, {"-4294967300", INT_MIN, -4294967300.0f},
+        {"4294967300", INT_MAX, 4294967300.0f},
+        {"-4294967300", INT_MIN, -4294967300.0f},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(atoi(c.text), c.i) << c.text;
@@ -49,15 +58,22 @@ TEST(TextToNumber, AtoiAndAtofFollowTheCLibrary) {
 }
 
 TEST(TextToNumber, ClampToIntHoldsAtTheLimits) {
-    struct Case { long long v; int want; };
-    const Case cases[] = {
-        {0, 0}, {-5, -5}, {INT_MAX, INT_MAX}, {INT_MIN, INT_MIN},
-        {INT_MAX + 1LL, INT_MAX}, {INT_MIN - 1LL, INT_MIN},
-        {4294967296LL + 7, INT_MAX},  // would wrap to 7
-        {LLONG_MAX, INT_MAX}, {LLONG_MIN, INT_MIN},
+    struct Case {
+        long long v;
+        int want;
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ClampToInt(c.v), c.want) << c.v;
+    const Case cases[] = {
+        {0, 0},
+        {-5, -5},
+        {INT_MAX, INT_MAX},
+        {INT_MIN, INT_MIN},
+        {INT_MAX + 1LL, INT_MAX},
+        {INT_MIN - 1LL, INT_MIN},
+        {4294967296LL + 7, INT_MAX},  // would wrap to 7
+        {LLONG_MAX, INT_MAX},
+        {LLONG_MIN, INT_MIN},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ClampToInt(c.v), c.want) << c.v;
     // Text beyond even the long range is held at the int limit of its sign.
     EXPECT_EQ(AtoiClamped("99999999999999999999999"), INT_MAX);
     EXPECT_EQ(AtoiClamped("-99999999999999999999999"), INT_MIN);
@@ -73,19 +89,21 @@ TEST(TextToNumber, TodigitReportsNonDigits) {
 }
 
 TEST(TextToNumber, Atou64) {
-    struct Case { std::string text; uint64_t value; };
+    struct Case {
+        std::string text;
+        uint64_t value;
+    };
     const Case cases[] = {
         {"", 0},
         {"007", 7},
         {"999999999999", 999999999999ull},  // twelve digits, all through the table
         {"123456789012", 123456789012ull},
-        {"1234567890123", 1234567890123ull}, // beyond the table: exact
+        {"1234567890123", 1234567890123ull},  // beyond the table: exact
         {"18446744073709551615", UINT64_MAX},
-        {"18446744073709551616", 0},        // modulo 2^64
-        {"98765432109876543210", 6531711741328785130ull}, // 20 digits, modulo 2^64
+        {"18446744073709551616", 0},                       // modulo 2^64
+        {"98765432109876543210", 6531711741328785130ull},  // 20 digits, modulo 2^64
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(atou64(c.text), c.value) << c.text;
+    for (const Case& c : cases) EXPECT_EQ(atou64(c.text), c.value) << c.text;
 }
 
 TEST(TextToNumber, Atou64CountsNonDigitsAsZero) {
@@ -99,9 +117,9 @@ TEST(GetLine, ReadsLinesAndEndOfInput) {
     std::string line = "junk";
     EXPECT_TRUE(GetLine(in, line));
     EXPECT_EQ(line, "abc");
-    EXPECT_TRUE(GetLine(in, line)); // empty line
+    EXPECT_TRUE(GetLine(in, line));  // empty line
     EXPECT_EQ(line, "");
-    EXPECT_TRUE(GetLine(in, line)); // last line without newline
+    EXPECT_TRUE(GetLine(in, line));  // last line without newline
     EXPECT_EQ(line, "last");
     EXPECT_TRUE(in.eof());
     line = "junk";
@@ -125,16 +143,15 @@ TEST(GetLine, CarriageReturnEndingALineGoesWithIt) {
         std::vector<std::string> lines;
     } cases[] = {
         {"ab\r\ncd\r\n", {"ab", "cd"}},
-        {"ab\r\ncd\r", {"ab", "cd"}},              // CR as the input's last byte
-        {"a\rb\r\r\n\r\n", {"a\rb\r", ""}},      // only the one before the newline
-        {"a\r\0\r\n"s, {"a\r"}},                   // the text ends at the NUL
+        {"ab\r\ncd\r", {"ab", "cd"}},        // CR as the input's last byte
+        {"a\rb\r\r\n\r\n", {"a\rb\r", ""}},  // only the one before the newline
+        {"a\r\0\r\n"s, {"a\r"}},             // the text ends at the NUL
     };
     for (const Case& c : cases) {
         std::istringstream in(c.input);
         std::vector<std::string> got;
         std::string line;
-        while (GetLine(in, line))
-            got.push_back(line);
+        while (GetLine(in, line)) got.push_back(line);
         EXPECT_EQ(got, c.lines) << testing::PrintToString(c.input);
     }
     // The longest line keeps its contract with a CR LF end.

@@ -38,8 +38,7 @@ SequenceQuality Qual(const std::vector<int>& values, const std::string& name,
 
 std::vector<int> Range(int n) {
     std::vector<int> v;
-    for (int i = 1; i <= n; ++i)
-        v.push_back(i);
+    for (int i = 1; i <= n; ++i) v.push_back(i);
     return v;
 }
 
@@ -54,8 +53,7 @@ std::string RandomBases(size_t n, unsigned seed) {
 
 std::string Wrap(const std::string& bases, size_t width) {
     std::string out;
-    for (size_t i = 0; i < bases.size(); i += width)
-        out += bases.substr(i, width) + "\n";
+    for (size_t i = 0; i < bases.size(); i += width) out += bases.substr(i, width) + "\n";
     return out;
 }
 
@@ -89,10 +87,8 @@ std::vector<Sequence> ReadAllFour(std::istream& in, int size, std::vector<int>* 
         Sequence s;
         int r = f.GetNextSequence(in, buf.data(), size, s);
         out.push_back(s);
-        if (results)
-            results->push_back(r);
-        if (r == 0 || in.eof())
-            break;
+        if (results) results->push_back(r);
+        if (r == 0 || in.eof()) break;
     }
     return out;
 }
@@ -104,8 +100,7 @@ std::vector<Sequence> ReadAllTwo(std::istream& in) {
         Sequence s;
         f.GetNextSequence(in, s);
         out.push_back(s);
-        if (in.eof() || in.fail())
-            break;
+        if (in.eof() || in.fail()) break;
     }
     return out;
 }
@@ -189,13 +184,13 @@ TEST(FASTAFileFourArg, NulByteRule) {
 TEST(FASTAFileFourArg, LinesLongerThanTheBufferAreReadWhole) {
     // Buffer of 8: at most 7 characters a read.
     std::istringstream in(std::string(">name description that is far too long\n") +
-                          "ACGTACG TACGTAC \t \t \t\n"
-                          + std::string(15, 'G') + "\n"
+                          "ACGTACG TACGTAC \t \t \t\n" + std::string(15, 'G') +
+                          "\n"
                           ">n2\nTT\n");
     std::vector<Sequence> recs = ReadAllFour(in, 8);
     ASSERT_EQ(recs.size(), 2u);
     EXPECT_EQ(recs[0].mName, "name");
-    EXPECT_EQ(recs[0].mDescription, "d"); // the header keeps the 7 characters that fitted
+    EXPECT_EQ(recs[0].mDescription, "d");  // the header keeps the 7 characters that fitted
     EXPECT_EQ(Str(recs[0]), "ACGTACG TACGTAC" + std::string(15, 'G'));
     EXPECT_EQ(recs[1].mName, "n2");
     EXPECT_EQ(Str(recs[1]), "TT");
@@ -291,24 +286,21 @@ std::string ReadAs(const std::string& reader, const std::string& text, const std
         file << text;
     }
     if (reader == "four") {
-        for (const Sequence& s : ReadAllFour(in, 5000))
-            put(s.mName, s.mDescription, Str(s));
+        for (const Sequence& s : ReadAllFour(in, 5000)) put(s.mName, s.mDescription, Str(s));
     } else if (reader == "two") {
-        for (const Sequence& s : ReadAllTwo(in))
-            put(s.mName, s.mDescription, Str(s));
+        for (const Sequence& s : ReadAllTwo(in)) put(s.mName, s.mDescription, Str(s));
     } else if (reader == "Read" || reader == "Read0") {
         SequenceVector v;
         out << (reader == "Read" ? f.Read(in, v) : f.Read0(path, v));
-        for (const Sequence& s : v)
-            put(s.mName, s.mDescription, Str(s));
+        for (const Sequence& s : v) put(s.mName, s.mDescription, Str(s));
     } else {
         SequenceQualityVector q;
-        out << (reader == "ReadQual" ? f.ReadQual(in, q)
-                : reader == "ReadQual0" ? f.ReadQual0(path, q) : f.ReadQualX(in, q));
+        out << (reader == "ReadQual"    ? f.ReadQual(in, q)
+                : reader == "ReadQual0" ? f.ReadQual0(path, q)
+                                        : f.ReadQualX(in, q));
         for (const SequenceQuality& r : q) {
             std::string values;
-            for (int x : r.mQuality)
-                values += std::to_string(x) + ",";
+            for (int x : r.mQuality) values += std::to_string(x) + ",";
             put(r.mName, r.mDescription, values);
         }
     }
@@ -322,15 +314,14 @@ TEST_F(FASTAFileTest, CarriageReturnsEndingALineGoWithTheNewline) {
     const std::string qlf = ">q1 d\n30 20\n>q2 x\n10\n";
     auto crlf = [](const std::string& t) {
         std::string out;
-        for (char c : t)
-            out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        for (char c : t) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
         return out;
     };
     for (const char* reader : {"four", "two", "Read", "Read0"}) {
         SCOPED_TRACE(reader);
         const std::string want = ReadAs(reader, lf, Path("lf.fa"));
         EXPECT_EQ(ReadAs(reader, crlf(lf), Path("crlf.fa")), want);
-        EXPECT_EQ(ReadAs(reader, crlf(lf) + "\r", Path("crlf.fa")), want); // CR last byte
+        EXPECT_EQ(ReadAs(reader, crlf(lf) + "\r", Path("crlf.fa")), want);  // CR last byte
     }
     for (const char* reader : {"ReadQual", "ReadQual0", "ReadQualX"}) {
         SCOPED_TRACE(reader);
@@ -349,8 +340,8 @@ TEST(FASTAFileRecordReaders, TextBeforeTheFirstHeaderIsANamelessRecord) {
     } cases[] = {
         {"two lines, no header", "ACGTACGTAA\nCCGGTTAACC\n", "[||ACGTACGTAACCGGTTAACC]",
          "[||ACGTACGTAACCGGTTAACC]"},
-        {"lines then records", "AC \nGT\n>r1 d\nTT\n>r2\nGG",
-         "[||ACGT][r1|d|TT][r2||GG]", "[||ACGT][r1 d||TT][r2||GG]"},
+        {"lines then records", "AC \nGT\n>r1 d\nTT\n>r2\nGG", "[||ACGT][r1|d|TT][r2||GG]",
+         "[||ACGT][r1 d||TT][r2||GG]"},
         {"one line without newline", "ACG", "[||ACG]", "[||ACG]"},
         {"empty first line", "\n>r1\nTT\n", "[||][r1||TT]", "[||][r1||TT]"},
         {"header first, as before", ">r1\nTT\n", "[r1||TT]", "[r1||TT]"},
@@ -364,8 +355,7 @@ TEST(FASTAFileRecordReaders, TextBeforeTheFirstHeaderIsANamelessRecord) {
 
 TEST(FASTAFileRead, ManyRecordsAndEmptyInput) {
     std::string text;
-    for (int i = 0; i < 301; ++i)
-        text += ">r" + std::to_string(i) + "\n" + (i % 2 ? "AC\n" : "");
+    for (int i = 0; i < 301; ++i) text += ">r" + std::to_string(i) + "\n" + (i % 2 ? "AC\n" : "");
     FASTAFile f;
     std::istringstream in(text);
     SequenceVector v;
@@ -695,8 +685,7 @@ TEST(FASTAFileWrite, FastaLayout) {
 
 TEST(FASTAFileWrite, QualityLayout) {
     std::string line25;
-    for (int i = 1; i <= 25; ++i)
-        line25 += std::to_string(i) + (i < 25 ? " " : "");
+    for (int i = 1; i <= 25; ++i) line25 += std::to_string(i) + (i < 25 ? " " : "");
     const struct {
         std::vector<int> values;
         std::string expected;
@@ -819,7 +808,8 @@ TEST_F(FASTAFileTest, QualityValuesBeforeTheFirstHeaderAreKept) {
     } readers[] = {
         {"ReadQual", [&](const std::string& n) { return f.ReadQual(n, v); }},
         {"ReadQual0", [&](const std::string& n) { return f.ReadQual0(n, v); }},
-        {"ReadQualX", [&](const std::string& n) {
+        {"ReadQualX",
+         [&](const std::string& n) {
              std::ifstream in(n);
              return f.ReadQualX(in, v);
          }},
@@ -903,10 +893,30 @@ TEST_F(FASTAFileTest, FileOpenFailures) {
         {"Read0 record", [&] { return f.Read0(bad, s); }, 0, multi},
         {"ReadQual collection", [&] { return f.ReadQual(bad, qv); }, 0, multi},
         {"ReadQual0", [&] { return f.ReadQual0(bad, qv); }, 0, plain},
-        {"Write collection", [&] { f.Write(bad, v); return 0; }, 0, plain},
-        {"Write record", [&] { f.Write(bad, s); return 0; }, 0, plain},
-        {"WriteQual collection", [&] { f.WriteQual(bad, qv); return 0; }, 0, plain},
-        {"WriteQual record", [&] { f.WriteQual(bad, q); return 0; }, 0, plain},
+        {"Write collection",
+         [&] {
+             f.Write(bad, v);
+             return 0;
+         },
+         0, plain},
+        {"Write record",
+         [&] {
+             f.Write(bad, s);
+             return 0;
+         },
+         0, plain},
+        {"WriteQual collection",
+         [&] {
+             f.WriteQual(bad, qv);
+             return 0;
+         },
+         0, plain},
+        {"WriteQual record",
+         [&] {
+             f.WriteQual(bad, q);
+             return 0;
+         },
+         0, plain},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -937,4 +947,4 @@ TEST_F(FASTAFileTest, FileOpenFailures) {
     testing::internal::GetCapturedStdout();
 }
 
-} // namespace
+}  // namespace

@@ -18,8 +18,7 @@ struct Argv {
             store.emplace_back(new char[w.size() + 1]);
             std::memcpy(store.back().get(), w.c_str(), w.size() + 1);
         }
-        for (auto& p : store)
-            ptrs.push_back(p.get());
+        for (auto& p : store) ptrs.push_back(p.get());
     }
     int argc() const { return static_cast<int>(ptrs.size()); }
     char** argv() { return ptrs.data(); }
@@ -36,33 +35,33 @@ std::string Drive(const std::vector<std::string>& words) {
     for (char c; (c = opt.NextOption()) != '0';) {
         trace += c;
         const char* at = std::strchr(kOpts, c);
-        if (c != '\0' && at != nullptr && at[1] == ':')
-            trace += "=" + opt.GetStringArg();
+        if (c != '\0' && at != nullptr && at[1] == ':') trace += "=" + opt.GetStringArg();
         trace += ' ';
     }
     trace += '|';
-    for (std::string f; !(f = opt.GetFreeArg()).empty();)
-        trace += " " + f;
+    for (std::string f; !(f = opt.GetFreeArg()).empty();) trace += " " + f;
     return trace;
 }
 
-} // namespace
+}  // namespace
 
 TEST(GetOption, ValidCommandLines) {
-    struct Case { std::vector<std::string> words; std::string trace; };
+    struct Case {
+        std::vector<std::string> words;
+        std::string trace;
+    };
     const Case cases[] = {
         {{}, "|"},
         {{"-M", "200", "src", "qry", "out"}, "M=200 | src qry out"},
         {{"src", "-s", "20", "qry", "-D", "out"}, "s=20 D | src qry out"},
         {{"-M", "100", "-M", "300", "a", "b", "c"}, "M=100 M=300 | a b c"},
-        {{"-DA", "x"}, "D | x"},           // only the letter after '-' counts
+        {{"-DA", "x"}, "D | x"},  // only the letter after '-' counts
         {{"-Dxyz", "x"}, "D | x"},
         {{"-h"}, "h |"},
-        {{"-?", "-A"}, "? A |"},             // '-?' is an ordinary option
-        {{"-:", "x"}, ": | x"},              // ':' matches without argument
-        {{"-K", "", "a"}, "K= | a"},         // empty word kept as the argument
-        {{"-W", "5", "-L", "7", "-T", "0", "-F", "1", "-k", "9", "a"},
-         "W=5 L=7 T=0 F=1 k=9 | a"},
+        {{"-?", "-A"}, "? A |"},      // '-?' is an ordinary option
+        {{"-:", "x"}, ": | x"},       // ':' matches without argument
+        {{"-K", "", "a"}, "K= | a"},  // empty word kept as the argument
+        {{"-W", "5", "-L", "7", "-T", "0", "-F", "1", "-k", "9", "a"}, "W=5 L=7 T=0 F=1 k=9 | a"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Drive(c.words), c.trace) << testing::PrintToString(c.words);
@@ -70,14 +69,14 @@ TEST(GetOption, ValidCommandLines) {
 
 TEST(GetOption, InvalidCommandLinesReportOnce) {
     const std::vector<std::string> cases[] = {
-        {"-M500", "a", "b", "c"},  // value against the letter
-        {"-M", "-5", "a", "b", "c"}, // dash word refused as argument
+        {"-M500", "a", "b", "c"},     // value against the letter
+        {"-M", "-5", "a", "b", "c"},  // dash word refused as argument
         {"-T", "-1", "a"},
         {"-x", "a"},
         {"-", "a"},
         {"--", "a"},
         {"--help"},
-        {"a", "b", "c", "-M"},     // valued option with no word left
+        {"a", "b", "c", "-M"},  // valued option with no word left
         {"-D", "-s"},
     };
     for (const auto& words : cases) {
@@ -127,14 +126,17 @@ TEST(GetOption, ArgumentCallFirstTakesTheReport) {
 }
 
 TEST(GetOption, IntArgumentsThroughAtoi) {
-    struct Case { std::string word; int value; };
+    struct Case {
+        std::string word;
+        int value;
+    };
     const Case cases[] = {{" 7", 7}, {"+3", 3}, {"abc", 0}, {"12abc", 12}, {"0", 0}};
     for (const Case& c : cases) {
         Argv a({"-M", c.word});
         GetOption opt(a.argc(), a.argv(), kOpts);
         EXPECT_EQ(opt.NextOption(), 'M');
         EXPECT_EQ(opt.GetIntArg(), c.value) << c.word;
-        EXPECT_EQ(opt.GetIntArg(), 0); // list exhausted
+        EXPECT_EQ(opt.GetIntArg(), 0);  // list exhausted
         EXPECT_EQ(opt.NextOption(), '0');
     }
 }

@@ -17,8 +17,7 @@ std::vector<std::pair<std::string, LineEnd>> AllLines(const std::string& text) {
     for (;;) {
         LineEnd e = ReadTextLine(in, line);
         out.emplace_back(line, e);
-        if (!GotLine(e))
-            break;
+        if (!GotLine(e)) break;
     }
     return out;
 }
@@ -34,13 +33,12 @@ TEST(LineReaderTest, LineEndsAreTakenOff) {
         {"a\nb\n", {{"a", NL}, {"b", NL}, {"", NO}}},
         {"a\nb", {{"a", NL}, {"b", EI}, {"", NO}}},
         {"a\r\nb\r\n", {{"a", NL}, {"b", NL}, {"", NO}}},
-        {"a\r\nb\r", {{"a", NL}, {"b", EI}, {"", NO}}},          // CR as the input's last byte
-        {"a\rb\r\r\n", {{"a\rb\r", NL}, {"", NO}}},              // only the CR before the newline goes
+        {"a\r\nb\r", {{"a", NL}, {"b", EI}, {"", NO}}},  // CR as the input's last byte
+        {"a\rb\r\r\n", {{"a\rb\r", NL}, {"", NO}}},      // only the CR before the newline goes
         {"\r\n\n\r", {{"", NL}, {"", NL}, {"", EI}, {"", NO}}},  // empty lines stay lines
         {std::string("a\0b\n", 4), {{std::string("a\0b", 3), NL}, {"", NO}}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(AllLines(c.text), c.lines) << c.text;
+    for (const Case& c : cases) EXPECT_EQ(AllLines(c.text), c.lines) << c.text;
 }
 
 TEST(LineReaderTest, LongLinesAreReadWhole) {

@@ -13,245 +13,252 @@
 namespace {
 
 class MerHashMapTest : public ::testing::Test {
- protected:
-  void SetUp() override { Mer::setMerSize(16); }
+protected:
+    void SetUp() override { Mer::setMerSize(16); }
 
-  MerStaticsGuard mMerGuard;
+    MerStaticsGuard mMerGuard;
 };
 
 Mer Key(std::uint64_t value) {
-  Mer m;
-  m.mValue = value;
-  return m;
+    Mer m;
+    m.mValue = value;
+    return m;
 }
 
 // Keys that make probing hard: equal halves all hash to 0 under the
 // functors' exclusive-or; multiples of 1024 are alike in their low bits
 // (as thinned k-mers are); 0 and the all-ones value are the extremes.
 std::vector<std::uint64_t> HardKeys(int n, unsigned seed) {
-  std::mt19937_64 rng(seed);
-  std::vector<std::uint64_t> keys = {0, ~0ULL, 0xFFFFFFFFULL};
-  for (int i = 0; (int)keys.size() < n; ++i) {
-    const std::uint64_t half = rng() % 3000;
-    switch (i % 3) {
-      case 0: keys.push_back((half << 32) | half); break;
-      case 1: keys.push_back((rng() % 20000) << 10); break;
-      default: keys.push_back(rng() % 50000); break;
+    std::mt19937_64 rng(seed);
+    std::vector<std::uint64_t> keys = {0, ~0ULL, 0xFFFFFFFFULL};
+    for (int i = 0; (int)keys.size() < n; ++i) {
+        const std::uint64_t half = rng() % 3000;
+        switch (i % 3) {
+            case 0:
+                keys.push_back((half << 32) | half);
+                break;
+            case 1:
+                keys.push_back((rng() % 20000) << 10);
+                break;
+            default:
+                keys.push_back(rng() % 50000);
+                break;
+        }
     }
-  }
-  return keys;
+    return keys;
 }
 
 // Inserts keys (repeats included) into map through try_emplace, counting
 // each in its value, and checks the map against a reference map.
 template <class Map, class Bump>
 void CheckAgainstReference(Map& map, const std::vector<std::uint64_t>& keys, Bump bump) {
-  std::map<std::uint64_t, int> expected;
-  for (std::uint64_t k : keys) {
-    auto slot = map.try_emplace(Key(k));
-    ASSERT_EQ(slot.second, expected.count(k) == 0) << k;
-    ASSERT_EQ(slot.first->first.mValue, k);
-    bump(slot.first->second);
-    ++expected[k];
-  }
-  ASSERT_EQ(map.size(), expected.size());
-  std::map<std::uint64_t, int> seen;
-  const Map& view = map;
-  for (const auto& e : view) seen[e.first.mValue] += 1;
-  EXPECT_EQ(seen.size(), expected.size()) << "iteration visits each entry once";
-  for (const auto& s : seen) EXPECT_EQ(s.second, 1) << s.first;
-  for (const auto& e : expected) {
-    auto it = view.find(Key(e.first));
-    ASSERT_TRUE(it != view.end()) << e.first;
-    EXPECT_EQ(it->first.mValue, e.first);
-    EXPECT_EQ(view.count(Key(e.first)), 1u);
-  }
+    std::map<std::uint64_t, int> expected;
+    for (std::uint64_t k : keys) {
+        auto slot = map.try_emplace(Key(k));
+        ASSERT_EQ(slot.second, expected.count(k) == 0) << k;
+        ASSERT_EQ(slot.first->first.mValue, k);
+        bump(slot.first->second);
+        ++expected[k];
+    }
+    ASSERT_EQ(map.size(), expected.size());
+    std::map<std::uint64_t, int> seen;
+    const Map& view = map;
+    for (const auto& e : view) seen[e.first.mValue] += 1;
+    EXPECT_EQ(seen.size(), expected.size()) << "iteration visits each entry once";
+    for (const auto& s : seen) EXPECT_EQ(s.second, 1) << s.first;
+    for (const auto& e : expected) {
+        auto it = view.find(Key(e.first));
+        ASSERT_TRUE(it != view.end()) << e.first;
+        EXPECT_EQ(it->first.mValue, e.first);
+        EXPECT_EQ(view.count(Key(e.first)), 1u);
+    }
 }
 
 TEST_F(MerHashMapTest, BehavesAsAMapThroughCollisionsAndGrowth) {
-  const std::vector<std::uint64_t> keys = HardKeys(30000, 3);
+    const std::vector<std::uint64_t> keys = HardKeys(30000, 3);
 
-  // A count kept beside its key in the slot.
-  MerHashMap<int, MerHashF> counts(100);
-  CheckAgainstReference(counts, keys, [](int& c) { ++c; });
-  std::map<std::uint64_t, int> want;
-  for (std::uint64_t k : keys) ++want[k];
-  for (const auto& e : counts) EXPECT_EQ(e.second, want[e.first.mValue]);
+    // A count kept beside its key in the slot.
+    MerHashMap<int, MerHashF> counts(100);
+    CheckAgainstReference(counts, keys, [](int& c) { ++c; });
+    std::map<std::uint64_t, int> want;
+    for (std::uint64_t k : keys) ++want[k];
+    for (const auto& e : counts) EXPECT_EQ(e.second, want[e.first.mValue]);
 
-  // A list that owns memory, moved through every growth of the table.
-  MerHashMap<std::vector<int>, MerHashF> lists(100);
-  int n = 0;
-  CheckAgainstReference(lists, keys, [&n](std::vector<int>& l) { l.push_back(n++); });
-  std::map<std::uint64_t, std::vector<int>> order;
-  for (std::size_t i = 0; i < keys.size(); ++i) order[keys[i]].push_back((int)i);
-  for (const auto& e : lists) EXPECT_EQ(e.second, order[e.first.mValue]);
+    // A list that owns memory, moved through every growth of the table.
+    MerHashMap<std::vector<int>, MerHashF> lists(100);
+    int n = 0;
+    CheckAgainstReference(lists, keys, [&n](std::vector<int>& l) { l.push_back(n++); });
+    std::map<std::uint64_t, std::vector<int>> order;
+    for (std::size_t i = 0; i < keys.size(); ++i) order[keys[i]].push_back((int)i);
+    for (const auto& e : lists) EXPECT_EQ(e.second, order[e.first.mValue]);
 
-  // Absent keys: not found, then inserted with a default value.
-  for (std::uint64_t absent : {1ULL << 40, 0x123456789ULL}) {
-    EXPECT_EQ(counts.count(Key(absent)), 0u);
-    EXPECT_TRUE(counts.find(Key(absent)) == counts.end());
-    EXPECT_TRUE(lists.find(Key(absent)) == lists.end());
-    EXPECT_EQ(counts[Key(absent)], 0);
-    EXPECT_TRUE(lists[Key(absent)].empty());
-  }
-  EXPECT_EQ(counts.size(), want.size() + 2);
-  EXPECT_EQ(lists.size(), want.size() + 2);
+    // Absent keys: not found, then inserted with a default value.
+    for (std::uint64_t absent : {1ULL << 40, 0x123456789ULL}) {
+        EXPECT_EQ(counts.count(Key(absent)), 0u);
+        EXPECT_TRUE(counts.find(Key(absent)) == counts.end());
+        EXPECT_TRUE(lists.find(Key(absent)) == lists.end());
+        EXPECT_EQ(counts[Key(absent)], 0);
+        EXPECT_TRUE(lists[Key(absent)].empty());
+    }
+    EXPECT_EQ(counts.size(), want.size() + 2);
+    EXPECT_EQ(lists.size(), want.size() + 2);
 }
 
 TEST_F(MerHashMapTest, LookupIsExactOrStrandBlindByFunctor) {
-  // k = 16, keys over the whole 32-bit range; about one in a thousand keys
-  // has its reverse complement among the keys as well.
-  std::mt19937_64 rng(5);
-  std::vector<Mer> keys;
-  std::set<std::uint64_t> values, canonical;
-  for (int i = 0; i < 5000; ++i) {
-    Mer m = Key(rng() & 0xFFFFFFFFULL);
-    if (i % 1000 == 999) {  // the reverse complement of an earlier key
-      m = keys[i / 2];
-      m.Reverse();
+    // k = 16, keys over the whole 32-bit range; about one in a thousand keys
+    // has its reverse complement among the keys as well.
+    std::mt19937_64 rng(5);
+    std::vector<Mer> keys;
+    std::set<std::uint64_t> values, canonical;
+    for (int i = 0; i < 5000; ++i) {
+        Mer m = Key(rng() & 0xFFFFFFFFULL);
+        if (i % 1000 == 999) {  // the reverse complement of an earlier key
+            m = keys[i / 2];
+            m.Reverse();
+        }
+        keys.push_back(m);
+        values.insert(m.mValue);
+        canonical.insert(MerSymmetricHashF::canonicalValue(m).mValue);
     }
-    keys.push_back(m);
-    values.insert(m.mValue);
-    canonical.insert(MerSymmetricHashF::canonicalValue(m).mValue);
-  }
-  MerHashMap<int, MerSymmetricHashF> blind;
-  MerHashMap<std::vector<int>, MerSymmetricHashF> blindLists;
-  MerHashMap<int, MerHashF> exact;
-  for (const Mer& m : keys) {
-    blind[m] += 1;
-    blindLists[m].push_back(1);
-    exact[m] += 1;
-  }
-  EXPECT_EQ(exact.size(), values.size());
-  EXPECT_EQ(blind.size(), canonical.size());
-  EXPECT_EQ(blindLists.size(), canonical.size());
-  EXPECT_LT(canonical.size(), values.size());
-  for (const Mer& m : keys) {
-    Mer rc = m;
-    rc.Reverse();
-    EXPECT_EQ(exact.count(rc), values.count(rc.mValue)) << m.ToString();
-    auto it = blind.find(rc);
-    ASSERT_TRUE(it != blind.end()) << m.ToString();
-    EXPECT_TRUE(it->first == m || it->first == rc);
-    EXPECT_FALSE(blindLists.try_emplace(rc).second);
-    blindLists[rc].push_back(2);
-  }
-  std::size_t stored = 0;
-  for (const auto& e : blindLists) stored += e.second.size();
-  EXPECT_EQ(stored, 2 * keys.size());
+    MerHashMap<int, MerSymmetricHashF> blind;
+    MerHashMap<std::vector<int>, MerSymmetricHashF> blindLists;
+    MerHashMap<int, MerHashF> exact;
+    for (const Mer& m : keys) {
+        blind[m] += 1;
+        blindLists[m].push_back(1);
+        exact[m] += 1;
+    }
+    EXPECT_EQ(exact.size(), values.size());
+    EXPECT_EQ(blind.size(), canonical.size());
+    EXPECT_EQ(blindLists.size(), canonical.size());
+    EXPECT_LT(canonical.size(), values.size());
+    for (const Mer& m : keys) {
+        Mer rc = m;
+        rc.Reverse();
+        EXPECT_EQ(exact.count(rc), values.count(rc.mValue)) << m.ToString();
+        auto it = blind.find(rc);
+        ASSERT_TRUE(it != blind.end()) << m.ToString();
+        EXPECT_TRUE(it->first == m || it->first == rc);
+        EXPECT_FALSE(blindLists.try_emplace(rc).second);
+        blindLists[rc].push_back(2);
+    }
+    std::size_t stored = 0;
+    for (const auto& e : blindLists) stored += e.second.size();
+    EXPECT_EQ(stored, 2 * keys.size());
 }
 
 TEST_F(MerHashMapTest, KeysKeptAsFirstInserted) {
-  MerHashMap<int, MerSymmetricHashF> blind;
-  blind[Mer("AAAAAAAAAAAAAAAC")] = 4;  // reverse complement GTTTTTTTTTTTTTTT
-  blind[Mer("GTTTTTTTTTTTTTTT")] += 1;
-  ASSERT_EQ(blind.size(), 1u);
-  EXPECT_EQ(blind.begin()->first.ToString(), "AAAAAAAAAAAAAAAC");
-  EXPECT_EQ(blind.begin()->second, 5);
+    MerHashMap<int, MerSymmetricHashF> blind;
+    blind[Mer("AAAAAAAAAAAAAAAC")] = 4;  // reverse complement GTTTTTTTTTTTTTTT
+    blind[Mer("GTTTTTTTTTTTTTTT")] += 1;
+    ASSERT_EQ(blind.size(), 1u);
+    EXPECT_EQ(blind.begin()->first.ToString(), "AAAAAAAAAAAAAAAC");
+    EXPECT_EQ(blind.begin()->second, 5);
 }
 
 TEST_F(MerHashMapTest, ClearEmptiesAndTheMapStaysUsable) {
-  MerHashMap<std::vector<int>, MerHashF> lists;
-  MerHashMap<int, MerHashF> counts;
-  for (std::uint64_t k = 0; k < 1000; ++k) {
-    lists[Key(k)].push_back(1);
-    counts[Key(k)] = 1;
-  }
-  lists.clear();
-  counts.clear();
-  EXPECT_TRUE(lists.empty());
-  EXPECT_TRUE(counts.empty());
-  EXPECT_TRUE(lists.begin() == lists.end());
-  EXPECT_TRUE(counts.begin() == counts.end());
-  EXPECT_TRUE(counts.find(Key(7)) == counts.end());
-  EXPECT_TRUE(lists.try_emplace(Key(7)).second);
-  EXPECT_TRUE(lists[Key(7)].empty());
-  EXPECT_EQ(counts[Key(7)], 0);
-  EXPECT_EQ(lists.size(), 1u);
-  EXPECT_EQ(counts.size(), 1u);
+    MerHashMap<std::vector<int>, MerHashF> lists;
+    MerHashMap<int, MerHashF> counts;
+    for (std::uint64_t k = 0; k < 1000; ++k) {
+        lists[Key(k)].push_back(1);
+        counts[Key(k)] = 1;
+    }
+    lists.clear();
+    counts.clear();
+    EXPECT_TRUE(lists.empty());
+    EXPECT_TRUE(counts.empty());
+    EXPECT_TRUE(lists.begin() == lists.end());
+    EXPECT_TRUE(counts.begin() == counts.end());
+    EXPECT_TRUE(counts.find(Key(7)) == counts.end());
+    EXPECT_TRUE(lists.try_emplace(Key(7)).second);
+    EXPECT_TRUE(lists[Key(7)].empty());
+    EXPECT_EQ(counts[Key(7)], 0);
+    EXPECT_EQ(lists.size(), 1u);
+    EXPECT_EQ(counts.size(), 1u);
 }
 
 // The count table as it was first built: a power-of-two array, Fibonacci
 // homes, linear probing, and growth by copying the used slots, in slot
 // order, into an array twice the size. Distribution files list their
 // k-mers in this order, so the map must keep it exactly.
-std::vector<std::uint64_t> CopyingTableOrder(const std::vector<std::uint64_t>& keys, std::size_t slots) {
-  std::vector<std::uint64_t> key(slots);
-  std::vector<bool> used(slots);
-  std::size_t size = 0;
-  auto place = [&](std::vector<std::uint64_t>& k, std::vector<bool>& u, std::uint64_t v) {
-    int shift = 64;
-    for (std::size_t n = k.size(); n > 1; n >>= 1) --shift;
-    std::size_t i = (std::size_t)((MerHashF()(Key(v)) * 0x9E3779B97F4A7C15ULL) >> shift);
-    while (u[i] && k[i] != v) i = (i + 1) & (k.size() - 1);
-    return i;
-  };
-  for (std::uint64_t v : keys) {
-    std::size_t i = place(key, used, v);
-    if (used[i]) continue;
-    if ((size + 1) * 10 > key.size() * 7) {
-      std::vector<std::uint64_t> bigKey(2 * key.size());
-      std::vector<bool> bigUsed(2 * key.size());
-      for (std::size_t j = 0; j < key.size(); ++j)
-        if (used[j]) {
-          const std::size_t to = place(bigKey, bigUsed, key[j]);
-          bigKey[to] = key[j];
-          bigUsed[to] = true;
+std::vector<std::uint64_t> CopyingTableOrder(const std::vector<std::uint64_t>& keys,
+                                             std::size_t slots) {
+    std::vector<std::uint64_t> key(slots);
+    std::vector<bool> used(slots);
+    std::size_t size = 0;
+    auto place = [&](std::vector<std::uint64_t>& k, std::vector<bool>& u, std::uint64_t v) {
+        int shift = 64;
+        for (std::size_t n = k.size(); n > 1; n >>= 1) --shift;
+        std::size_t i = (std::size_t)((MerHashF()(Key(v)) * 0x9E3779B97F4A7C15ULL) >> shift);
+        while (u[i] && k[i] != v) i = (i + 1) & (k.size() - 1);
+        return i;
+    };
+    for (std::uint64_t v : keys) {
+        std::size_t i = place(key, used, v);
+        if (used[i]) continue;
+        if ((size + 1) * 10 > key.size() * 7) {
+            std::vector<std::uint64_t> bigKey(2 * key.size());
+            std::vector<bool> bigUsed(2 * key.size());
+            for (std::size_t j = 0; j < key.size(); ++j)
+                if (used[j]) {
+                    const std::size_t to = place(bigKey, bigUsed, key[j]);
+                    bigKey[to] = key[j];
+                    bigUsed[to] = true;
+                }
+            key.swap(bigKey);
+            used.swap(bigUsed);
+            i = place(key, used, v);
         }
-      key.swap(bigKey);
-      used.swap(bigUsed);
-      i = place(key, used, v);
+        key[i] = v;
+        used[i] = true;
+        ++size;
     }
-    key[i] = v;
-    used[i] = true;
-    ++size;
-  }
-  std::vector<std::uint64_t> order;
-  for (std::size_t j = 0; j < key.size(); ++j)
-    if (used[j]) order.push_back(key[j]);
-  return order;
+    std::vector<std::uint64_t> order;
+    for (std::size_t j = 0; j < key.size(); ++j)
+        if (used[j]) order.push_back(key[j]);
+    return order;
 }
 
 TEST_F(MerHashMapTest, CountsIterateInTheOrderOfACopyingTable) {
-  // Clustered keys, so that slots move down past the array's end at growth
-  // as well as up, and random ones; through many growths.
-  for (unsigned seed : {1u, 2u}) {
-    std::vector<std::uint64_t> keys = HardKeys(60000, seed);
-    std::mt19937_64 rng(seed);
-    for (int i = 0; i < 60000; ++i) keys.push_back(rng());
-    for (std::size_t hint : {std::size_t(16), std::size_t(100)}) {
-      MerHashMap<int, MerHashF> counts(hint);
-      for (std::uint64_t k : keys) counts[Key(k)] += 1;
-      std::vector<std::uint64_t> order;
-      for (const auto& e : counts) order.push_back(e.first.mValue);
-      const std::size_t slots = hint == 16 ? 32 : 256;  // the table the hint gives at first
-      EXPECT_EQ(order, CopyingTableOrder(keys, slots)) << "seed " << seed << " hint " << hint;
+    // Clustered keys, so that slots move down past the array's end at growth
+    // as well as up, and random ones; through many growths.
+    for (unsigned seed : {1u, 2u}) {
+        std::vector<std::uint64_t> keys = HardKeys(60000, seed);
+        std::mt19937_64 rng(seed);
+        for (int i = 0; i < 60000; ++i) keys.push_back(rng());
+        for (std::size_t hint : {std::size_t(16), std::size_t(100)}) {
+            MerHashMap<int, MerHashF> counts(hint);
+            for (std::uint64_t k : keys) counts[Key(k)] += 1;
+            std::vector<std::uint64_t> order;
+            for (const auto& e : counts) order.push_back(e.first.mValue);
+            const std::size_t slots = hint == 16 ? 32 : 256;  // the table the hint gives at first
+            EXPECT_EQ(order, CopyingTableOrder(keys, slots)) << "seed " << seed << " hint " << hint;
+        }
     }
-  }
 }
 
 TEST_F(MerHashMapTest, ReservedAndGrownListsIterateInInsertionOrder) {
-  // Across many chunks of entries, with and without sizing ahead, and with
-  // a reservation far too small: the same entries in the same order.
-  std::vector<std::uint64_t> keys = HardKeys(40000, 9);
-  std::vector<std::uint64_t> firstSeen;
-  std::set<std::uint64_t> seen;
-  for (std::uint64_t k : keys)
-    if (seen.insert(k).second) firstSeen.push_back(k);
-  for (std::size_t reserve : {std::size_t(0), std::size_t(100), keys.size()}) {
-    MerHashMap<std::vector<int>, MerHashF> lists;
-    lists.reserve(reserve);
-    for (std::size_t i = 0; i < keys.size(); ++i) lists[Key(keys[i])].push_back((int)i);
-    ASSERT_EQ(lists.size(), firstSeen.size());
-    std::size_t at = 0, stored = 0;
-    for (const auto& e : lists) {
-      ASSERT_EQ(e.first.mValue, firstSeen[at++]) << "reserve " << reserve;
-      stored += e.second.size();
+    // Across many chunks of entries, with and without sizing ahead, and with
+    // a reservation far too small: the same entries in the same order.
+    std::vector<std::uint64_t> keys = HardKeys(40000, 9);
+    std::vector<std::uint64_t> firstSeen;
+    std::set<std::uint64_t> seen;
+    for (std::uint64_t k : keys)
+        if (seen.insert(k).second) firstSeen.push_back(k);
+    for (std::size_t reserve : {std::size_t(0), std::size_t(100), keys.size()}) {
+        MerHashMap<std::vector<int>, MerHashF> lists;
+        lists.reserve(reserve);
+        for (std::size_t i = 0; i < keys.size(); ++i) lists[Key(keys[i])].push_back((int)i);
+        ASSERT_EQ(lists.size(), firstSeen.size());
+        std::size_t at = 0, stored = 0;
+        for (const auto& e : lists) {
+            ASSERT_EQ(e.first.mValue, firstSeen[at++]) << "reserve " << reserve;
+            stored += e.second.size();
+        }
+        EXPECT_EQ(stored, keys.size());
+        for (std::uint64_t k : {firstSeen.front(), firstSeen.back()})
+            EXPECT_EQ(lists.find(Key(k))->first.mValue, k);
     }
-    EXPECT_EQ(stored, keys.size());
-    for (std::uint64_t k : {firstSeen.front(), firstSeen.back()})
-      EXPECT_EQ(lists.find(Key(k))->first.mValue, k);
-  }
 }
 
 }  // namespace

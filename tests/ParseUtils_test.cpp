@@ -11,14 +11,16 @@
 // ---- editing and tests -----------------------------------------------------
 
 TEST(ParseUtilsEdit, StripAndCase) {
-    struct Case { std::string in, leading, trailing, all; };
+    struct Case {
+        std::string in, leading, trailing, all;
+    };
     const Case cases[] = {
         {"ab \t\n", "ab \t\n", "ab", "ab"},
         {" \n x ", "x ", " \n x", "x"},
         {" a b\tc\n", "a b\tc\n", " a b\tc", "abc"},
         {"", "", "", ""},
         {" \t\n", "", "", ""},
-        {"a\r ", "a\r ", "a\r", "a\r"},   // carriage return is not white space
+        {"a\r ", "a\r ", "a\r", "a\r"},  // carriage return is not white space
     };
     for (const Case& c : cases) {
         std::string l = c.in, t = c.in, a = c.in;
@@ -55,17 +57,13 @@ TEST(ParseUtilsTests, StartsWithContainsAndCharacterClasses) {
     EXPECT_TRUE(ContainsOnlyDigits("12a", 0, 1));
     EXPECT_TRUE(ContainsOnlyDigits("a12", 1, 2));
 
-    for (char c : std::string("ACGTNXacgtnx"))
-        EXPECT_TRUE(IsBase(c)) << c;
-    for (char c : std::string("UuBb-* \0", 8))
-        EXPECT_FALSE(IsBase(c)) << c;
+    for (char c : std::string("ACGTNXacgtnx")) EXPECT_TRUE(IsBase(c)) << c;
+    for (char c : std::string("UuBb-* \0", 8)) EXPECT_FALSE(IsBase(c)) << c;
 
     // White space is exactly gWS: carriage return, form feed, vertical tab
     // and NUL are not, so a CRLF line keeps its '\r' as text.
-    for (char c : gWS)
-        EXPECT_TRUE(IsWS(c)) << int(c);
-    for (char c : std::string("\r\f\va_\0", 6))
-        EXPECT_FALSE(IsWS(c)) << int(c);
+    for (char c : gWS) EXPECT_TRUE(IsWS(c)) << int(c);
+    for (char c : std::string("\r\f\va_\0", 6)) EXPECT_FALSE(IsWS(c)) << int(c);
 }
 
 TEST(ParseUtilsTests, ShowHidden) {
@@ -82,8 +80,7 @@ static std::string SplitTrace(const std::string& s, int pos) {
     for (int i = 0; i < 10; ++i) {
         std::string w = SplitNext(s, pos);
         trace += "[" + w + "]" + std::to_string(pos) + " ";
-        if (pos == -1)
-            break;
+        if (pos == -1) break;
     }
     std::string w = SplitNext(s, pos);
     trace += "[" + w + "]" + std::to_string(pos);
@@ -91,11 +88,15 @@ static std::string SplitTrace(const std::string& s, int pos) {
 }
 
 TEST(ParseUtilsWords, SplitNextPositions) {
-    struct Case { std::string s; int from; std::string trace; };
+    struct Case {
+        std::string s;
+        int from;
+        std::string trace;
+    };
     const Case cases[] = {
         {"  ab\tcd", 0, "[ab]5 [cd]-1 []-1"},
         {"ab ", 0, "[ab]3 []-1 []-1"},
-        {"a  b\n", 0, "[a]2 [b]5 []-1 []-1"},   // one separator skipped, the rest by the next call
+        {"a  b\n", 0, "[a]2 [b]5 []-1 []-1"},  // one separator skipped, the rest by the next call
         {"", 0, "[]-1 []-1"},
         {" \t ", 0, "[]-1 []-1"},
         {"x\ry z", 0, "[x\ry]4 [z]-1 []-1"},
@@ -125,15 +126,15 @@ TEST(ParseUtilsWords, AllWordsAppend) {
 }
 
 TEST(ParseUtilsWords, SplitAtDelimiter) {
-    struct Case { std::string s, delim; std::vector<std::string> pieces; };
+    struct Case {
+        std::string s, delim;
+        std::vector<std::string> pieces;
+    };
     const Case cases[] = {
-        {"a,b,", ",", {"a", "b", ""}},
-        {"abc", ",", {}},
-        {"a,,b", ",", {"a", ",b"}},          // neighbouring delimiters end the split
-        {",a", ",", {"", "a"}},
-        {"a::b::c", "::", {"a", "b", "c"}},
-        {"a,b", "", {"", "a,b"}},
-        {"x,y,z,,w", ",", {"x", "y", "z", ",w"}},
+        {"a,b,", ",", {"a", "b", ""}}, {"abc", ",", {}},
+        {"a,,b", ",", {"a", ",b"}},  // neighbouring delimiters end the split
+        {",a", ",", {"", "a"}},        {"a::b::c", "::", {"a", "b", "c"}},
+        {"a,b", "", {"", "a,b"}},      {"x,y,z,,w", ",", {"x", "y", "z", ",w"}},
     };
     for (const Case& c : cases) {
         std::vector<std::string> out = {"old"};
@@ -143,13 +144,19 @@ TEST(ParseUtilsWords, SplitAtDelimiter) {
 }
 
 TEST(ParseUtilsWords, CutStringFields) {
-    struct Case { std::string s; int n; char delim; int ret; std::string field; };
+    struct Case {
+        std::string s;
+        int n;
+        char delim;
+        int ret;
+        std::string field;
+    };
     const Case cases[] = {
-        {"a:b:c", 1, ':', 1, "a"},  {"a:b:c", 2, ':', 1, "b"}, {"a:b:c", 3, ':', 1, "c"},
-        {"a:b:c", 4, ':', 0, ""},   {"a:b:c", 0, ':', 1, "a:b:c"},
-        {"a:b:c", -1, ':', 0, ""},  {"abc", 1, ':', 1, "abc"},  {"abc", 2, ':', 0, ""},
-        {"a,,b", 1, ',', 1, "a"},   {"a,,b", 2, ',', 1, ""},    {"a,,b", 3, ',', 1, "b"},
-        {"a,", 2, ',', 1, ""},      {"", 1, ',', 1, ""},
+        {"a:b:c", 1, ':', 1, "a"}, {"a:b:c", 2, ':', 1, "b"},     {"a:b:c", 3, ':', 1, "c"},
+        {"a:b:c", 4, ':', 0, ""},  {"a:b:c", 0, ':', 1, "a:b:c"}, {"a:b:c", -1, ':', 0, ""},
+        {"abc", 1, ':', 1, "abc"}, {"abc", 2, ':', 0, ""},        {"a,,b", 1, ',', 1, "a"},
+        {"a,,b", 2, ',', 1, ""},   {"a,,b", 3, ',', 1, "b"},      {"a,", 2, ',', 1, ""},
+        {"", 1, ',', 1, ""},
     };
     for (const Case& c : cases) {
         std::string out = "old";
@@ -174,26 +181,30 @@ static std::string IntTrace(const std::string& s) {
 }
 
 TEST(ParseUtilsNumbers, NextIntSignAndPosition) {
-    struct Case { std::string s, trace; };
+    struct Case {
+        std::string s, trace;
+    };
     const Case cases[] = {
         {"x12 -7 y", "12@3 -7@6 0@-1 "},
         {"42", "42@2 0@-1 "},
-        {"a - 5", "5@5 0@-1 "},            // sign not adjacent
-        {"+8", "8@2 0@-1 "},               // '+' ignored
+        {"a - 5", "5@5 0@-1 "},  // sign not adjacent
+        {"+8", "8@2 0@-1 "},     // '+' ignored
         {"3.7", "3@1 7@3 0@-1 "},
         {"--9", "-9@3 0@-1 "},
         {"007x-0", "7@3 0@6 0@-1 "},
         {"", "0@-1 "},
         {"a-b", "0@-1 "},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(IntTrace(c.s), c.trace) << c.s;
+    for (const Case& c : cases) EXPECT_EQ(IntTrace(c.s), c.trace) << c.s;
 }
 
 TEST(ParseUtilsNumbers, FindNextIntegerRuns) {
-    struct Case { std::string s; int from, ret, start, end; };
+    struct Case {
+        std::string s;
+        int from, ret, start, end;
+    };
     const Case cases[] = {
-        {"ab123cd", 0, 0, 2, 4}, {"ab123", 0, 0, 2, 4}, {"ab123", 3, 0, 3, 4},
+        {"ab123cd", 0, 0, 2, 4},  {"ab123", 0, 0, 2, 4},  {"ab123", 3, 0, 3, 4},
         {"ab123", 5, -1, -1, -1}, {"abc", 0, -1, -1, -1}, {"12", -1, -1, -1, -1},
         {"-5", 0, 0, 1, 1},
     };
@@ -206,20 +217,16 @@ TEST(ParseUtilsNumbers, FindNextIntegerRuns) {
 }
 
 TEST(ParseUtilsNumbers, FindNextDoubleFractionAndExponent) {
-    struct Case { std::string s; int start, end; };
+    struct Case {
+        std::string s;
+        int start, end;
+    };
     const Case cases[] = {
-        {"1.25", 0, 3},
-        {"1.", 0, 0},         // point without a digit behind it
-        {"1. 5", 0, 0},
-        {"1.x5", 0, 0},
-        {".5", 1, 1},
-        {"2e5", 0, 2},
-        {"2E-3;", 0, 3},      // anything may stand between 'e' and its digits
-        {"2e x9", 0, 4},
-        {"2e", 0, 0},
-        {"2ex", 0, 0},
-        {"1.5e+10z", 0, 6},
-        {"3.e4", 0, 0},       // the exponent needs the 'e' right behind the digits
+        {"1.25", 0, 3},     {"1.", 0, 0},  // point without a digit behind it
+        {"1. 5", 0, 0},     {"1.x5", 0, 0},  {".5", 1, 1},
+        {"2e5", 0, 2},      {"2E-3;", 0, 3},  // anything may stand between 'e' and its digits
+        {"2e x9", 0, 4},    {"2e", 0, 0},    {"2ex", 0, 0},
+        {"1.5e+10z", 0, 6}, {"3.e4", 0, 0},  // the exponent needs the 'e' right behind the digits
         {"1.2.3", 0, 2},
     };
     for (const Case& c : cases) {
@@ -235,12 +242,17 @@ TEST(ParseUtilsNumbers, FindNextDoubleFractionAndExponent) {
 }
 
 TEST(ParseUtilsNumbers, GetNextDoubleValues) {
-    struct Case { std::string s; int from; double value; int next; };
+    struct Case {
+        std::string s;
+        int from;
+        double value;
+        int next;
+    };
     const Case cases[] = {
         {"v=-2.5e-3;", 0, -0.0025, 9},
         {".5", 0, 5.0, 2},
         {"-1.25", 0, -1.25, 5},
-        {"2e x9", 0, 2.0, 5},     // value from the valid beginning, next behind the 9
+        {"2e x9", 0, 2.0, 5},  // value from the valid beginning, next behind the 9
         {"x 7", 0, 7.0, 3},
         {"1.5 2.5", 3, 2.5, 7},
         {"abc", 0, 0.0, -1},
@@ -303,10 +315,13 @@ TEST(ParseUtilsNumbers, AllIntegersAndDoublesAppend) {
 }
 
 TEST(ParseUtilsNumbers, GetIntsFromLineBothForms) {
-    struct Case { std::string line; std::vector<int> ints; };
+    struct Case {
+        std::string line;
+        std::vector<int> ints;
+    };
     const Case cases[] = {
-        {"12 34", {12, 34}},       {"12 34  ", {12, 34}}, {"", {}},
-        {" \t", {}},               {"5 x 7", {5, 0, 7}},  {"\t-3\n+4 9z", {-3, 4, 9}},
+        {"12 34", {12, 34}}, {"12 34  ", {12, 34}}, {"", {}},
+        {" \t", {}},         {"5 x 7", {5, 0, 7}},  {"\t-3\n+4 9z", {-3, 4, 9}},
     };
     for (const Case& c : cases) {
         std::vector<int> out = {100};
@@ -333,15 +348,16 @@ TEST(ParseUtilsNumbers, GetIntsFromLineBothForms) {
 // ---- keyword and line search -----------------------------------------------
 
 TEST(ParseUtilsKeywords, FindNextOfEarliestThenListOrder) {
-    struct Case { std::vector<std::string> keys; std::string line; int from, ret, start, end; };
+    struct Case {
+        std::vector<std::string> keys;
+        std::string line;
+        int from, ret, start, end;
+    };
     const Case cases[] = {
-        {{"ab", "b"}, "xab", 0, 0, 1, 2},
-        {{"b", "ab"}, "xab", 0, 1, 1, 2},
-        {{"a", "ab"}, "ab", 0, 0, 0, 0},     // same place keeps the earlier key
-        {{"q", "r"}, "xab", 0, 0, -1, -1},
-        {{"x", "b"}, "xab", 1, 1, 2, 2},
-        {{"x"}, "xab", -1, 0, -1, -1},
-        {{}, "xab", 0, 0, -1, -1},
+        {{"ab", "b"}, "xab", 0, 0, 1, 2},  {{"b", "ab"}, "xab", 0, 1, 1, 2},
+        {{"a", "ab"}, "ab", 0, 0, 0, 0},  // same place keeps the earlier key
+        {{"q", "r"}, "xab", 0, 0, -1, -1}, {{"x", "b"}, "xab", 1, 1, 2, 2},
+        {{"x"}, "xab", -1, 0, -1, -1},     {{}, "xab", 0, 0, -1, -1},
     };
     for (const Case& c : cases) {
         int start = 99, end = 99;
@@ -365,10 +381,15 @@ TEST(ParseUtilsKeywords, GetNextKeywordAndRemainder) {
     EXPECT_EQ(next, -1);
     EXPECT_EQ(keyword, "BEGIN");
 
-    struct Case { const char* key; std::string line, out; };
+    struct Case {
+        const char* key;
+        std::string line, out;
+    };
     const Case cases[] = {
-        {"name=", "name=value", "value"}, {"id=", "name=value", ""},
-        {"value", "name=value", ""},      {"=", "a=b=c", "b=c"},
+        {"name=", "name=value", "value"},
+        {"id=", "name=value", ""},
+        {"value", "name=value", ""},
+        {"=", "a=b=c", "b=c"},
     };
     for (const Case& c : cases) {
         std::string out = "old";
@@ -380,7 +401,7 @@ TEST(ParseUtilsKeywords, GetNextKeywordAndRemainder) {
 TEST(ParseUtilsLines, GetNextLineContainingStopsAtTheKey) {
     std::istringstream in("a\nb ORIGIN c\nd\n");
     std::string line = "ORIGIN already here";
-    EXPECT_TRUE(GetNextLineContaining(in, "ORIGIN", line)); // reads at least one line
+    EXPECT_TRUE(GetNextLineContaining(in, "ORIGIN", line));  // reads at least one line
     EXPECT_EQ(line, "b ORIGIN c");
     EXPECT_TRUE(GetLine(in, line));
     EXPECT_EQ(line, "d");
@@ -406,7 +427,7 @@ TEST(ParseUtilsLines, GetNextLineContainingEndsAtEndOfInputOrFailure) {
     std::istringstream in("a\nb\nlast");
     EXPECT_FALSE(GetNextLineContaining(in, "zzz", line));
     EXPECT_EQ(line, "last");
-    EXPECT_FALSE(GetNextLineContaining(in, "zzz", line)); // already at end
+    EXPECT_FALSE(GetNextLineContaining(in, "zzz", line));  // already at end
     EXPECT_EQ(line, "");
 
     std::vector<std::string> keys = {"zzz"};
@@ -451,12 +472,16 @@ TEST(ParseUtilsLines, LineSearchLineEndsAndDamagedText) {
 }
 
 TEST(ParseUtilsLines, FindTokenPlusWS) {
-    struct Case { std::string input, token; bool found; std::string line; };
+    struct Case {
+        std::string input, token;
+        bool found;
+        std::string line;
+    };
     const Case cases[] = {
         {"x\na tok b\n", "tok", true, "a tok b"},
-        {"x\nsay tok\n", "tok", true, "say tok"},   // token ends the line
+        {"x\nsay tok\n", "tok", true, "say tok"},  // token ends the line
         {"tok\tz\n", "tok", true, "tok\tz"},
-        {"x\ny\n", "tok", false, ""},               // end of input after a final newline
+        {"x\ny\n", "tok", false, ""},  // end of input after a final newline
     };
     for (const Case& c : cases) {
         std::istringstream in(c.input);
@@ -468,7 +493,7 @@ TEST(ParseUtilsLines, FindTokenPlusWS) {
     std::istringstream in("tokens tok\n");
     std::string line;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(FindTokenPlusWS(in, "tok", line)); // only the first occurrence is judged
+    EXPECT_FALSE(FindTokenPlusWS(in, "tok", line));  // only the first occurrence is judged
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Find Token How did we get here? \n"
               "feature=tokidx=0 linesize=10 templine=tokens tok\n"

@@ -11,9 +11,7 @@
 
 namespace {
 
-Sequence Seq(const std::string& bases, const std::string& name = "",
-             const std::string& desc = "")
-{
+Sequence Seq(const std::string& bases, const std::string& name = "", const std::string& desc = "") {
     Sequence s;
     s.mBases.assign(bases.begin(), bases.end());
     s.mName = name;
@@ -24,8 +22,7 @@ Sequence Seq(const std::string& bases, const std::string& name = "",
 std::string Str(const Sequence& s) { return std::string(s.mBases.begin(), s.mBases.end()); }
 
 SequenceQuality Qual(const std::vector<int>& values, const std::string& name = "",
-                     const std::string& desc = "")
-{
+                     const std::string& desc = "") {
     SequenceQuality q;
     q.mQuality = values;
     q.mName = name;
@@ -34,11 +31,9 @@ SequenceQuality Qual(const std::vector<int>& values, const std::string& name = "
 }
 
 // A collection of records made only of 'A's with the given sizes.
-SequenceVector WithSizes(const std::vector<int>& sizes)
-{
+SequenceVector WithSizes(const std::vector<int>& sizes) {
     SequenceVector v;
-    for (int n : sizes)
-        v.push_back(Seq(std::string(n, 'A')));
+    for (int n : sizes) v.push_back(Seq(std::string(n, 'A')));
     return v;
 }
 
@@ -48,19 +43,17 @@ public:
     std::vector<std::string> flushes;
 
 protected:
-    int sync() override
-    {
+    int sync() override {
         flushes.push_back(str());
         return 0;
     }
 };
 
-} // namespace
+}  // namespace
 
 // ------------------------------------------------------------- the record
 
-TEST(SequenceRecord, CopyIsIndependentOfSource)
-{
+TEST(SequenceRecord, CopyIsIndependentOfSource) {
     Sequence empty;
     Sequence emptyCopy(empty);
     EXPECT_TRUE(emptyCopy.mBases.empty() && emptyCopy.mName.empty() &&
@@ -87,8 +80,7 @@ TEST(SequenceRecord, CopyIsIndependentOfSource)
     EXPECT_EQ(src.mDescription, "d");
 }
 
-TEST(SequenceRecord, CharacterClassesOverEveryByte)
-{
+TEST(SequenceRecord, CharacterClassesOverEveryByte) {
     const std::string strict = "ACGTacgt";
     const std::string nx = "ACGTNXacgtnx";
     for (int b = 0; b < 256; ++b) {
@@ -102,13 +94,15 @@ TEST(SequenceRecord, CharacterClassesOverEveryByte)
         EXPECT_EQ(Sequence::ComplementBase(from[i]), to[i]) << from[i];
 }
 
-TEST(SequenceRecord, UpperCaseBitTest)
-{
-    struct Case { const char* bases; bool expected; };
+TEST(SequenceRecord, UpperCaseBitTest) {
+    struct Case {
+        const char* bases;
+        bool expected;
+    };
     const Case cases[] = {
-        {"ACGT", true},  {"ACGt", false}, {"ACGN", false}, {"ACGX", false},
-        {"BDEFPQRSUVW", true},  // only bits 0x08 and 0x20 are looked at
-        {"AC1", false},  {"A C", false}, {"", true},
+        {"ACGT", true},  {"ACGt", false},       {"ACGN", false},
+        {"ACGX", false}, {"BDEFPQRSUVW", true},  // only bits 0x08 and 0x20 are looked at
+        {"AC1", false},  {"A C", false},        {"", true},
     };
     for (const Case& c : cases) {
         Sequence s = Seq(c.bases);
@@ -120,8 +114,7 @@ TEST(SequenceRecord, UpperCaseBitTest)
     EXPECT_TRUE(s.OnlyUpperCaseBases(0, 0));
 }
 
-TEST(SequenceRecord, StrictBaseContentTests)
-{
+TEST(SequenceRecord, StrictBaseContentTests) {
     Sequence mixed = Seq("ACGTacgt");
     EXPECT_TRUE(mixed.ContainsOnlyBasesSafe());
     Sequence withN = Seq("ACGN");
@@ -137,8 +130,7 @@ TEST(SequenceRecord, StrictBaseContentTests)
     EXPECT_FALSE(lower.ContainsNonBaseSafe(0, 4));
 }
 
-TEST(SequenceRecord, EditsInPlace)
-{
+TEST(SequenceRecord, EditsInPlace) {
     Sequence s = Seq("ACGTNXacgtnx-*", "n", "d");
     s.ComputePadded2Depadded();
     const std::vector<int> map = s.mPadded2Depadded;
@@ -148,7 +140,11 @@ TEST(SequenceRecord, EditsInPlace)
     EXPECT_EQ(s.mName, "n");
     EXPECT_EQ(s.mDescription, "d");
 
-    struct Case { const char* bases; void (Sequence::*edit)(); const char* expected; };
+    struct Case {
+        const char* bases;
+        void (Sequence::*edit)();
+        const char* expected;
+    };
     const Case cases[] = {
         {"AaCcGgTtNn-*", &Sequence::Complement, "TtGgCcAaNn-*"},
         {"AACGt", &Sequence::ReverseComplement, "aCGTT"},
@@ -167,18 +163,16 @@ TEST(SequenceRecord, EditsInPlace)
     EXPECT_EQ(Str(cs), "acgt-\xe9z");
 }
 
-TEST(SequenceRecord, TrimBounds)
-{
-    struct Case { long left, right; const char* expected; };
+TEST(SequenceRecord, TrimBounds) {
+    struct Case {
+        long left, right;
+        const char* expected;
+    };
     const Case cases[] = {
-        {1, 5, "XXGTAXXX"},
-        {-1, 8, "ACGTACGT"},    // right at the length: nothing at the back
-        {-1, 100, "ACGTACGT"},
-        {-1, -1, "ACGTACGT"},   // negative right compares as unsigned
-        {3, 2, "XXXXXXXX"},     // right <= left + 1: everything
-        {3, 4, "XXXXXXXX"},
-        {0, 7, "XCGTACGX"},
-        {-1, 0, "XXXXXXXX"},
+        {1, 5, "XXGTAXXX"},    {-1, 8, "ACGTACGT"},   // right at the length: nothing at the back
+        {-1, 100, "ACGTACGT"}, {-1, -1, "ACGTACGT"},  // negative right compares as unsigned
+        {3, 2, "XXXXXXXX"},                           // right <= left + 1: everything
+        {3, 4, "XXXXXXXX"},    {0, 7, "XCGTACGX"},   {-1, 0, "XXXXXXXX"},
     };
     for (const Case& c : cases) {
         Sequence s = Seq("ACGTACGT");
@@ -187,16 +181,15 @@ TEST(SequenceRecord, TrimBounds)
     }
 }
 
-TEST(SequenceRecord, ComputeGCStats)
-{
-    struct Case { const char* bases; int length, gc, cpg; const char* after; };
+TEST(SequenceRecord, ComputeGCStats) {
+    struct Case {
+        const char* bases;
+        int length, gc, cpg;
+        const char* after;
+    };
     const Case cases[] = {
-        {"ACGCG", 5, 4, 2, "acgcg"},
-        {"GC", 2, 2, 0, "gc"},
-        {"C", 1, 1, 0, "c"},
-        {"", 0, 0, 0, ""},
-        {"cGcgNCG", 7, 6, 3, "cgcgncg"},
-        {"CCGG", 4, 4, 1, "ccgg"},
+        {"ACGCG", 5, 4, 2, "acgcg"}, {"GC", 2, 2, 0, "gc"},           {"C", 1, 1, 0, "c"},
+        {"", 0, 0, 0, ""},           {"cGcgNCG", 7, 6, 3, "cgcgncg"}, {"CCGG", 4, 4, 1, "ccgg"},
     };
     for (const Case& c : cases) {
         Sequence s = Seq(c.bases);
@@ -209,8 +202,7 @@ TEST(SequenceRecord, ComputeGCStats)
     }
 }
 
-TEST(SequenceRecord, CopyOutAndPrinting)
-{
+TEST(SequenceRecord, CopyOutAndPrinting) {
     Sequence s = Seq("ACG", "r1", "len 3");
     std::string out = "xy";
     s.CopyToString(out);
@@ -240,14 +232,13 @@ TEST(SequenceRecord, CopyOutAndPrinting)
     EXPECT_EQ(op.str(), "|ACG");
 }
 
-TEST(SequenceRecord, InitialisingAndAppending)
-{
+TEST(SequenceRecord, InitialisingAndAppending) {
     Sequence s = Seq("TT");
     std::string text = " AC G\t\n";
     s.InitFromString(text);
     EXPECT_EQ(Str(s), "TTACG");
     EXPECT_EQ(text, "ACG");
-    std::string crlf = "A\rC";   // a carriage return is kept
+    std::string crlf = "A\rC";  // a carriage return is kept
     Sequence cr;
     cr.InitFromString(crlf);
     EXPECT_EQ(Str(cr), "A\rC");
@@ -287,12 +278,13 @@ TEST(SequenceRecord, InitialisingAndAppending)
 
 // ------------------------------------------------------ coordinate maps
 
-TEST(SequenceCoordinates, MapsWithInnerPads)
-{
+TEST(SequenceCoordinates, MapsWithInnerPads) {
     Sequence s = Seq("A-C*G");
     EXPECT_EQ(s.Padded2Depadded(1), 1);
     EXPECT_EQ(s.mPadded2Depadded, (std::vector<int>{1, 1, 2, 2, 3}));
-    struct Conv { int in, out; };
+    struct Conv {
+        int in, out;
+    };
     for (Conv c : {Conv{3, 2}, Conv{-1, 0}, Conv{-3, -2}, Conv{5, 4}, Conv{7, 6}, Conv{0, 1}})
         EXPECT_EQ(s.Padded2Depadded(c.in), c.out) << c.in;
 
@@ -301,26 +293,23 @@ TEST(SequenceCoordinates, MapsWithInnerPads)
     for (Conv c : {Conv{2, 2}, Conv{3, 4}, Conv{4, 5}, Conv{0, -1}, Conv{-2, -3}})
         EXPECT_EQ(s.Depadded2Padded(c.in), c.out) << c.in;
 
-    for (int p : {0, 2, 4})
-        EXPECT_EQ(s.Depadded2Padded(s.Padded2Depadded(p)), p);
+    for (int p : {0, 2, 4}) EXPECT_EQ(s.Depadded2Padded(s.Padded2Depadded(p)), p);
 }
 
-TEST(SequenceCoordinates, ConversionsHoldAtIntRange)
-{
+TEST(SequenceCoordinates, ConversionsHoldAtIntRange) {
     // Past either end the conversions continue linearly; a result beyond the
     // int range is held at its limit instead of wrapping to the other end.
     Sequence s = Seq("ACG");
     EXPECT_EQ(s.Padded2Depadded(INT_MAX), INT_MAX);
     EXPECT_EQ(s.Depadded2Padded(INT_MIN), INT_MIN);
-    Sequence lead = Seq("--A");   // base 1 sits at position 2
+    Sequence lead = Seq("--A");  // base 1 sits at position 2
     EXPECT_EQ(lead.Depadded2Padded(INT_MAX), INT_MAX);
     Sequence empty;
     EXPECT_EQ(empty.Padded2Depadded(INT_MAX), INT_MAX);
     EXPECT_EQ(empty.Depadded2Padded(INT_MIN), INT_MIN);
 }
 
-TEST(SequenceCoordinates, LeadingPadsAndPadsOnly)
-{
+TEST(SequenceCoordinates, LeadingPadsAndPadsOnly) {
     Sequence lead = Seq("--AC");
     lead.ComputeDepadded2Padded();
     EXPECT_EQ(lead.mPadded2Depadded, (std::vector<int>{0, 0, 1, 2}));
@@ -333,8 +322,7 @@ TEST(SequenceCoordinates, LeadingPadsAndPadsOnly)
     EXPECT_EQ(pads.Padded2Depadded(1), 0);
 }
 
-TEST(SequenceCoordinates, RecordWithoutCharacters)
-{
+TEST(SequenceCoordinates, RecordWithoutCharacters) {
     Sequence s;
     for (int v : {-3, -1, 0, 1, 5}) {
         EXPECT_EQ(s.Padded2Depadded(v), v + 1) << v;
@@ -345,12 +333,11 @@ TEST(SequenceCoordinates, RecordWithoutCharacters)
     EXPECT_TRUE(s.mPadded2Depadded.empty());
 }
 
-TEST(SequenceCoordinates, StaleAndRebuiltMaps)
-{
+TEST(SequenceCoordinates, StaleAndRebuiltMaps) {
     Sequence s = Seq("A-CC");
     EXPECT_EQ(s.Padded2Depadded(1), 1);
     EXPECT_EQ(s.Depadded2Padded(2), 2);
-    s.Reverse();   // 'CC-A': same length, so both maps stay stale
+    s.Reverse();  // 'CC-A': same length, so both maps stay stale
     EXPECT_EQ(s.Padded2Depadded(1), 1);
     EXPECT_EQ(s.mPadded2Depadded, (std::vector<int>{1, 1, 2, 3}));
     // A direct rebuild of the depadded map reads the stale padded map as it is.
@@ -360,7 +347,7 @@ TEST(SequenceCoordinates, StaleAndRebuiltMaps)
     EXPECT_EQ(stale.mDepadded2Padded, (std::vector<int>{0, 0, 2, 3}));
 
     std::string g = "G";
-    s.ConcatenateString(g);   // 'CC-AG': the length changed
+    s.ConcatenateString(g);  // 'CC-AG': the length changed
     EXPECT_EQ(s.Padded2Depadded(1), 2);
     EXPECT_EQ(s.mPadded2Depadded, (std::vector<int>{1, 2, 2, 3, 4}));
     // The depadded map is only built while empty.
@@ -376,8 +363,7 @@ TEST(SequenceCoordinates, StaleAndRebuiltMaps)
     EXPECT_EQ(s.mDepadded2Padded, (std::vector<int>{0, 0, 1, 2, 3}));
 }
 
-TEST(SequenceCoordinates, Depad)
-{
+TEST(SequenceCoordinates, Depad) {
     Sequence s = Seq("A-C*G", "n", "d");
     s.ComputeDepadded2Padded();
     s.depad();
@@ -390,18 +376,17 @@ TEST(SequenceCoordinates, Depad)
 
 // --------------------------------------------------------- sub-sequences
 
-TEST(SequenceSubSequence, ClampsAndRecordsRange)
-{
-    struct Case { long start, end; const char* bases; const char* desc; };
+TEST(SequenceSubSequence, ClampsAndRecordsRange) {
+    struct Case {
+        long start, end;
+        const char* bases;
+        const char* desc;
+    };
     const Case cases[] = {
-        {2, 4, "GTA", "d[3,5]"},
-        {-5, 2, "ACG", "d[1,3]"},
-        {6, 100, "GT", "d[7,8]"},
-        {6, 8, "GT", "d[7,8]"},     // end just past the last character
-        {0, 7, "ACGTACGT", "d[1,8]"},
-        {5, 2, "", "own"},
-        {0, -1, "", "own"},
-        {9, 12, "", "own"},
+        {2, 4, "GTA", "d[3,5]"},      {-5, 2, "ACG", "d[1,3]"},
+        {6, 100, "GT", "d[7,8]"},     {6, 8, "GT", "d[7,8]"},  // end just past the last character
+        {0, 7, "ACGTACGT", "d[1,8]"}, {5, 2, "", "own"},
+        {0, -1, "", "own"},           {9, 12, "", "own"},
     };
     Sequence src = Seq("ACGTACGT", "n", "d");
     for (const Case& c : cases) {
@@ -422,8 +407,7 @@ TEST(SequenceSubSequence, ClampsAndRecordsRange)
 
 // --------------------------------------------------------------- searches
 
-TEST(SequenceSearch, FindFamily)
-{
+TEST(SequenceSearch, FindFamily) {
     Sequence s = Seq("ACGACG");
     Sequence cg = Seq("CG");
     EXPECT_EQ(s.Find(cg), 1);
@@ -439,8 +423,7 @@ TEST(SequenceSearch, FindFamily)
     Sequence aa = Seq("AA");
     long f = 0;
     std::vector<int> hits;
-    for (int p; (p = aaaa.Find(aa, f)) >= 0;)
-        hits.push_back(p);
+    for (int p; (p = aaaa.Find(aa, f)) >= 0;) hits.push_back(p);
     EXPECT_EQ(hits, (std::vector<int>{0, 1, 2}));
 
     Sequence upper = Seq("ACG");
@@ -459,8 +442,7 @@ TEST(SequenceSearch, FindFamily)
     EXPECT_EQ(s.Find(piece.mBases.begin() + 2, piece.mBases.begin() + 4), 2);
 }
 
-TEST(SequenceSearch, FindEndOfBothStrands)
-{
+TEST(SequenceSearch, FindEndOfBothStrands) {
     Sequence rec = Seq("TTACGTT");
     bool reversed = true;
     EXPECT_EQ(rec.FindEndOf(Seq("ACG"), reversed), 4);
@@ -472,7 +454,7 @@ TEST(SequenceSearch, FindEndOfBothStrands)
     EXPECT_EQ(r2.FindEndOf(tag, reversed), 5);
     EXPECT_TRUE(reversed);
     EXPECT_EQ(Str(r2), "ggttacc");
-    EXPECT_EQ(Str(tag), "GTAA");   // passed by value
+    EXPECT_EQ(Str(tag), "GTAA");  // passed by value
 
     bool untouched = true;
     EXPECT_EQ(r2.FindEndOf(Seq("CCCC"), untouched), -1);
@@ -486,8 +468,7 @@ TEST(SequenceSearch, FindEndOfBothStrands)
     EXPECT_TRUE(emptyTag);
 }
 
-TEST(SequenceSearch, FindEndOfTagForward)
-{
+TEST(SequenceSearch, FindEndOfTagForward) {
     Sequence rec = Seq("GGACGTT");
     Sequence tag = Seq("TTACG");
     long pos = -9;
@@ -508,12 +489,16 @@ TEST(SequenceSearch, FindEndOfTagForward)
     EXPECT_EQ(Str(rec2), "GGACGTT");
 }
 
-TEST(SequenceSearch, FindEndOfTagReverseSearchesMirrorPiece)
-{
+TEST(SequenceSearch, FindEndOfTagReverseSearchesMirrorPiece) {
     // Tag 'AACGG' reverse-complemented is 'ccgtt'; the piece 0..1 ('aa')
     // mirrors to 3..4 ('tt'), and the piece 3..4 ('gg') to 0..1 ('cc'),
     // which is where a piece ending at the tag's end must stay inside it.
-    struct Case { const char* rec; int start, end; long pos; bool reversed; };
+    struct Case {
+        const char* rec;
+        int start, end;
+        long pos;
+        bool reversed;
+    };
     const Case cases[] = {
         {"GGTTG", 0, 2, 4, true},
         {"AACCA", 3, 5, 4, true},
@@ -534,13 +519,12 @@ TEST(SequenceSearch, FindEndOfTagReverseSearchesMirrorPiece)
 
 // --------------------------------------------------------- quality record
 
-TEST(SequenceQualityRecord, Phred20SearchesReturnOtherEnd)
-{
+TEST(SequenceQualityRecord, Phred20SearchesReturnOtherEnd) {
     SequenceQuality q = Qual({5, 25, 10, 30, 2});
     EXPECT_EQ(q.FindPhred20(0), 1);
     EXPECT_EQ(q.FindPhred20(2), 3);
     EXPECT_EQ(q.FindPhred20(4), 4);
-    EXPECT_EQ(q.FindPhred20(-1), 4);   // negative from is a huge unsigned one
+    EXPECT_EQ(q.FindPhred20(-1), 4);  // negative from is a huge unsigned one
     EXPECT_EQ(q.RFindPhred20(), 3);
     EXPECT_EQ(q.RFindPhred20(2), 1);
     EXPECT_EQ(q.RFindPhred20(-1), 0);
@@ -560,9 +544,11 @@ TEST(SequenceQualityRecord, Phred20SearchesReturnOtherEnd)
     EXPECT_EQ(edge.FindPhred20(0), 1);
 }
 
-TEST(SequenceQualityRecord, EditsAndCuts)
-{
-    struct Case { long left, right; std::vector<int> expected; };
+TEST(SequenceQualityRecord, EditsAndCuts) {
+    struct Case {
+        long left, right;
+        std::vector<int> expected;
+    };
     const Case cases[] = {
         {1, 4, {0, 0, 3, 4, 0, 0}},
         {-1, 6, {1, 2, 3, 4, 5, 6}},
@@ -582,7 +568,11 @@ TEST(SequenceQualityRecord, EditsAndCuts)
     self.Concatenate(self);
     EXPECT_EQ(self.mQuality, (std::vector<int>{1, 2, 1, 2}));
 
-    struct Cut { long start, end; std::vector<int> values; const char* desc; };
+    struct Cut {
+        long start, end;
+        std::vector<int> values;
+        const char* desc;
+    };
     const Cut cuts[] = {
         {1, 3, {8, 7, 6}, "x[2,4]"},
         {-3, 99, {9, 8, 7, 6, 5}, "x[1,5]"},
@@ -606,8 +596,7 @@ TEST(SequenceQualityRecord, EditsAndCuts)
     EXPECT_EQ(ten.mDescription, "read7");
 }
 
-TEST(SequenceQualityRecord, PrintLayout)
-{
+TEST(SequenceQualityRecord, PrintLayout) {
     auto printed = [](const std::vector<int>& values) {
         std::ostringstream os;
         Qual(values, "q", "d").Print(os);
@@ -619,14 +608,12 @@ TEST(SequenceQualityRecord, PrintLayout)
 
     auto line = [](int from, int to) {
         std::string s;
-        for (int i = from; i < to; ++i)
-            s += std::to_string(i) + " ";
+        for (int i = from; i < to; ++i) s += std::to_string(i) + " ";
         return s + "\n";
     };
     auto count = [](int n) {
         std::vector<int> v;
-        for (int i = 0; i < n; ++i)
-            v.push_back(i);
+        for (int i = 0; i < n; ++i) v.push_back(i);
         return v;
     };
     // 51 values on the first line, 50 on each further one, one final newline.
@@ -638,8 +625,7 @@ TEST(SequenceQualityRecord, PrintLayout)
 
 // ------------------------------------------------------------ collections
 
-TEST(SequenceCollection, GrowAndAdd)
-{
+TEST(SequenceCollection, GrowAndAdd) {
     SequenceVector v;
     EXPECT_TRUE(v.mName.empty());
     v.GrowVec();
@@ -659,16 +645,19 @@ TEST(SequenceCollection, GrowAndAdd)
     EXPECT_TRUE(v[1].mDepadded2Padded.empty());
 }
 
-TEST(SequenceCollection, AddSubSequenceKeepsUnclampedRange)
-{
-    struct Case { long start, end; const char* bases; const char* desc; };
+TEST(SequenceCollection, AddSubSequenceKeepsUnclampedRange) {
+    struct Case {
+        long start, end;
+        const char* bases;
+        const char* desc;
+    };
     const Case cases[] = {
         {2, 4, "GTA", "d[3,5]"},
         {6, 20, "GT", "d[7,21]"},
         {-5, 100, "ACGTACGT", "d[-4,101]"},
         {2, -1, "", "d[3,0]"},
         {5, 3, "", "d[6,4]"},
-        {0, LONG_MAX, "ACGTACGT", "d[1,9223372036854775808]"},   // no overflow
+        {0, LONG_MAX, "ACGTACGT", "d[1,9223372036854775808]"},  // no overflow
     };
     Sequence src = Seq("ACGTACGT", "r", "d");
     for (const Case& c : cases) {
@@ -681,8 +670,7 @@ TEST(SequenceCollection, AddSubSequenceKeepsUnclampedRange)
     }
 }
 
-TEST(SequenceCollection, AddFromOwnRecord)
-{
+TEST(SequenceCollection, AddFromOwnRecord) {
     // Each add grows a full collection, moving the record it copies from.
     SequenceVector v;
     v.push_back(Seq("ACGT", "r", "d"));
@@ -710,8 +698,7 @@ TEST(SequenceCollection, AddFromOwnRecord)
     EXPECT_EQ(q[1].mDescription, "x");
 }
 
-TEST(SequenceCollection, SizesAndN50)
-{
+TEST(SequenceCollection, SizesAndN50) {
     SequenceVector v = WithSizes({10, 20, 30, 40});
     EXPECT_EQ(v.MaxSize(), 40);
     EXPECT_EQ(WithSizes({40, 10}).MaxSize(), 40);
@@ -726,12 +713,14 @@ TEST(SequenceCollection, SizesAndN50)
     two.GetSortedSizes(held);
     EXPECT_EQ(held, (std::vector<int>{30, 25, 10}));
 
-    struct Case { std::vector<int> sizes; int n50; };
+    struct Case {
+        std::vector<int> sizes;
+        int n50;
+    };
     const Case cases[] = {
         {{5, 5}, 5}, {{1}, 1}, {{0, 0}, 0}, {{}, -1}, {{3, 1, 1, 1}, 3}, {{2, 2, 2, 1, 1}, 2},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(WithSizes(c.sizes).N50(), c.n50) << c.sizes.size();
+    for (const Case& c : cases) EXPECT_EQ(WithSizes(c.sizes).N50(), c.n50) << c.sizes.size();
 
     SequenceVector none;
     EXPECT_EQ(none.MaxSize(), 0);
@@ -741,8 +730,7 @@ TEST(SequenceCollection, SizesAndN50)
     EXPECT_FALSE(lt_myint(-1, 1));
 }
 
-TEST(SequenceCollection, N50HalvesInSinglePrecision)
-{
+TEST(SequenceCollection, N50HalvesInSinglePrecision) {
     // Total 2^25 + 3: as a float it rounds to 2^25 + 4, so half is 2^24 + 2
     // and the largest record (2^24 + 1) alone no longer reaches it.
     SequenceVector v;
@@ -754,8 +742,7 @@ TEST(SequenceCollection, N50HalvesInSinglePrecision)
     EXPECT_EQ(v.N50(), 1 << 24);
 }
 
-TEST(SequenceCollection, SizeStats)
-{
+TEST(SequenceCollection, SizeStats) {
     float mean = 0, variance = 0;
     WithSizes({2, 4, 6}).SizeStats(mean, variance);
     EXPECT_FLOAT_EQ(mean, 4.0f);
@@ -775,8 +762,7 @@ TEST(SequenceCollection, SizeStats)
     EXPECT_FLOAT_EQ(variance, 0.5f);
 }
 
-TEST(SequenceCollection, PrintWritesHeaderTwice)
-{
+TEST(SequenceCollection, PrintWritesHeaderTwice) {
     SequenceVector v;
     v.push_back(Seq("AC", "r1", "d"));
     v.push_back(Seq("", "r2", ""));
@@ -792,11 +778,9 @@ TEST(SequenceCollection, PrintWritesHeaderTwice)
     EXPECT_EQ(log.flushes, (std::vector<std::string>{"r1 d\n", "r1 d\nr1 d\n"}));
 }
 
-TEST(SequenceCollection, FindEndOfAcrossRecords)
-{
+TEST(SequenceCollection, FindEndOfAcrossRecords) {
     SequenceVector v;
-    for (const char* b : {"AAAA", "TTACGTT", "CGT"})
-        v.push_back(Seq(b));
+    for (const char* b : {"AAAA", "TTACGTT", "CGT"}) v.push_back(Seq(b));
     Sequence tag = Seq("CGT");
     int index = -9;
     long pos = -9;
@@ -810,10 +794,9 @@ TEST(SequenceCollection, FindEndOfAcrossRecords)
     EXPECT_EQ(Str(v[2]), "CGT");
     EXPECT_EQ(Str(tag), "CGT");
 
-    Sequence rcTag = Seq("ACG");   // 'cgt' reverse-complemented
+    Sequence rcTag = Seq("ACG");  // 'cgt' reverse-complemented
     SequenceVector w;
-    for (const char* b : {"GGGG", "TTCGT"})
-        w.push_back(Seq(b));
+    for (const char* b : {"GGGG", "TTCGT"}) w.push_back(Seq(b));
     w.FindEndOf(rcTag, index, pos, reversed);
     EXPECT_EQ(index, 1);
     EXPECT_EQ(pos, 4);
@@ -832,8 +815,7 @@ TEST(SequenceCollection, FindEndOfAcrossRecords)
     EXPECT_EQ(pos, -1);
 }
 
-TEST(SequenceQualityCollection, AddStatsAndPrint)
-{
+TEST(SequenceQualityCollection, AddStatsAndPrint) {
     SequenceQualityVector v;
     v.GrowVec();
     ASSERT_EQ(v.size(), 1u);
@@ -856,7 +838,7 @@ TEST(SequenceQualityCollection, AddStatsAndPrint)
     EXPECT_FLOAT_EQ(mean, 2.0f);
     EXPECT_FLOAT_EQ(variance, 2.0f);
 
-    FlushLog log;   // nothing is flushed
+    FlushLog log;  // nothing is flushed
     std::ostream os(&log);
     v.Print(os);
     EXPECT_EQ(log.str(), ">a x\n20 1 1 \n>b y\n25 30 40 \n");

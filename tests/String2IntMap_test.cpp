@@ -10,7 +10,10 @@ TEST(BasicStringHashF, FiveTimesPlusSignedCharacter) {
     EXPECT_EQ(h("abc"), (5u * 97u + 98u) * 5u + 99u);
     // Bytes above 127 count as negative 8-bit values.
     EXPECT_EQ(h(std::string("\xff", 1)), 0xFFFFFFFFu);
-    EXPECT_EQ(h(std::string("\x80" "a", 2)), 5u * static_cast<uint32_t>(-128) + 97u);
+    EXPECT_EQ(h(std::string("\x80"
+                            "a",
+                            2)),
+              5u * static_cast<uint32_t>(-128) + 97u);
     // 32-bit wrap-around on long keys.
     EXPECT_EQ(h(std::string(40, 'z')), 4121410544u);
 }

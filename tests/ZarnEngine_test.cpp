@@ -13,35 +13,29 @@
 
 namespace {
 
-Sequence MakeQuery(const std::string& name, const std::string& bases)
-{
+Sequence MakeQuery(const std::string& name, const std::string& bases) {
     Sequence s;
     s.mName = name;
     s.mBases.assign(bases.begin(), bases.end());
     return s;
 }
 
-std::string ReverseComplement(std::string s)
-{
+std::string ReverseComplement(std::string s) {
     std::string r(s.rbegin(), s.rend());
-    for (char& c : r)
-        c = c == 'A' ? 'T' : c == 'C' ? 'G' : c == 'G' ? 'C' : 'A';
+    for (char& c : r) c = c == 'A' ? 'T' : c == 'C' ? 'G' : c == 'G' ? 'C' : 'A';
     return r;
 }
 
-void Index(ZarnEngine& engine, const std::string& fasta)
-{
+void Index(ZarnEngine& engine, const std::string& fasta) {
     std::istringstream in(fasta);
     ASSERT_EQ(engine.mMerLocations.Add(in), SourceScanStatus::Ok);
 }
 
 typedef std::vector<std::pair<unsigned long, unsigned long>> Spans;
 
-Spans QuerySpans(const SearchResultVec& hits)
-{
+Spans QuerySpans(const SearchResultVec& hits) {
     Spans spans;
-    for (const SearchResult& h : hits)
-        spans.push_back({h.queryStart(), h.queryEnd()});
+    for (const SearchResult& h : hits) spans.push_back({h.queryStart(), h.queryEnd()});
     return spans;
 }
 
@@ -49,8 +43,7 @@ const char kSource40[] = "GATTACACCGTAGGCTTAACGATCGGATCCATGCAAGTCC";
 
 }  // namespace
 
-TEST(ZarnEngineTest, QueryCoordinatesOnBothStrands)
-{
+TEST(ZarnEngineTest, QueryCoordinatesOnBothStrands) {
     SetMers(32, 1, 0);
     ZarnEngine engine;
     Index(engine, std::string(">src\n") + kSource40 + "\n");
@@ -86,8 +79,7 @@ TEST(ZarnEngineTest, QueryCoordinatesOnBothStrands)
     EXPECT_EQ(rev2[8].sourceStart(), 0u);
 }
 
-TEST(ZarnEngineTest, WalkOverCharactersThatAreNotBases)
-{
+TEST(ZarnEngineTest, WalkOverCharactersThatAreNotBases) {
     SetMers(4, 1, 0);
     ZarnEngine engine;
     Index(engine, ">s\nAACGTTAC\n");  // AACG at 0, ACGT 1, CGTT 2, GTTA 3, TTAC 4
@@ -112,8 +104,7 @@ TEST(ZarnEngineTest, WalkOverCharactersThatAreNotBases)
     }
 }
 
-TEST(ZarnEngineTest, DefaultThinningLooksNothingUp)
-{
+TEST(ZarnEngineTest, DefaultThinningLooksNothingUp) {
     SetMers(32, 1, 1);
     ZarnEngine engine;
     Index(engine, std::string(">src\n") + kSource40 + "\n");
@@ -131,12 +122,11 @@ TEST(ZarnEngineTest, DefaultThinningLooksNothingUp)
     EXPECT_TRUE(rev.empty());
 }
 
-TEST(ZarnEngineTest, StreamCompareOutputForms)
-{
+TEST(ZarnEngineTest, StreamCompareOutputForms) {
     SetMers(32, 1, 0);
     const std::string chain = "src\t40\tq1\t40\t40\t1\t40\t1\t40\t9\t288\t+\n";
-    const std::string queries = std::string(">q1\n") + kSource40 + "\n>q2\n" +
-                                std::string(kSource40).substr(0, 32) + "\n";
+    const std::string queries =
+        std::string(">q1\n") + kSource40 + "\n>q2\n" + std::string(kSource40).substr(0, 32) + "\n";
     struct Case {
         int tabbed;
         int alignments;
@@ -161,15 +151,14 @@ TEST(ZarnEngineTest, StreamCompareOutputForms)
     }
 }
 
-TEST(ZarnEngineTest, StreamCompareStopsAtNulLine)
-{
+TEST(ZarnEngineTest, StreamCompareStopsAtNulLine) {
     SetMers(32, 1, 0);
     ZarnEngine engine;
     engine.mTabbedOutput = 0;
     engine.mMinScore = 100;
     Index(engine, std::string(">src\n") + kSource40 + "\n");
-    std::string queries = std::string(">q1\n") + kSource40 + "\n>q2\nAC" + '\0' + "GT\n>q3\n" +
-                          kSource40 + "\n";
+    std::string queries =
+        std::string(">q1\n") + kSource40 + "\n>q2\nAC" + '\0' + "GT\n>q3\n" + kSource40 + "\n";
     std::istringstream in(queries);
     std::ostringstream out;
     EXPECT_FALSE(engine.Compare(in, out));
@@ -187,17 +176,13 @@ public:
     std::string mTaken;
 
 protected:
-    int_type overflow(int_type c) override
-    {
-        if (traits_type::eq_int_type(c, traits_type::eof()))
-            return traits_type::not_eof(c);
-        if (mTaken.size() >= mCapacity)
-            return traits_type::eof();
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        if (mTaken.size() >= mCapacity) return traits_type::eof();
         mTaken.push_back(traits_type::to_char_type(c));
         return c;
     }
-    std::streamsize xsputn(const char* s, std::streamsize n) override
-    {
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
         std::streamsize room = static_cast<std::streamsize>(mCapacity - mTaken.size());
         std::streamsize take = n < room ? n : room;
         mTaken.append(s, static_cast<std::size_t>(take));
@@ -210,8 +195,7 @@ private:
 
 }  // namespace
 
-TEST(ZarnEngineTest, StreamCompareStopsAtFirstFailedWrite)
-{
+TEST(ZarnEngineTest, StreamCompareStopsAtFirstFailedWrite) {
     SetMers(32, 1, 0);
     const std::string s = kSource40;
     const std::string queries = ">q1\n" + s + "\n>q2\n" + s + "\n>q3\n" + s + "\n";
@@ -250,8 +234,7 @@ TEST(ZarnEngineTest, StreamCompareStopsAtFirstFailedWrite)
     }
 }
 
-TEST(ZarnEngineTest, DebugDumpOfOneRecord)
-{
+TEST(ZarnEngineTest, DebugDumpOfOneRecord) {
     // k = 4, even canonical values used: AACG (6), CGTT (6), GTTA (188) pass
     // thinning, ACGT (27) does not; GTTA is then refused by the repeat model.
     SetMers(4, 2, 0);
@@ -275,7 +258,9 @@ TEST(ZarnEngineTest, DebugDumpOfOneRecord)
               // thinning and the repeat model get FWD and REV with the hits so far.
               "qIdx=3\tMer=AACG\nFWD: AACG\n" + f1 + "REV: CGTT\n" + r1 + "\n" +
                   "qIdx=4\tMer=ACGT\n"
-                  "qIdx=5\tMer=CGTT\nFWD: CGTT\n" + f1 + f2 + "REV: AACG\n" + r1 + r2 + "\n" +
+                  "qIdx=5\tMer=CGTT\nFWD: CGTT\n" +
+                  f1 + f2 + "REV: AACG\n" + r1 + r2 + "\n" +
                   "qIdx=6\tMer=GTTA\n"
-                  "\n\n\nFwdHits:\n" + f1 + f2 + "RevHits:\n" + r1 + r2);
+                  "\n\n\nFwdHits:\n" +
+                  f1 + f2 + "RevHits:\n" + r1 + r2);
 }

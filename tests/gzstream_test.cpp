@@ -67,8 +67,7 @@ std::string ReadAllLines(igzstream& in) {
     std::string all, line;
     bool first = true;
     while (std::getline(in, line)) {
-        if (!first)
-            all += '\n';
+        if (!first) all += '\n';
         all += line;
         first = false;
     }
@@ -76,7 +75,7 @@ std::string ReadAllLines(igzstream& in) {
 }
 
 TEST_F(GzStreamTest, PlainAndCompressedFilesReadIdentically) {
-    const std::string big = RandomFasta(200); // many refills of 299 bytes
+    const std::string big = RandomFasta(200);  // many refills of 299 bytes
     const struct {
         const char* label;
         std::string text;
@@ -85,10 +84,10 @@ TEST_F(GzStreamTest, PlainAndCompressedFilesReadIdentically) {
         {"one char", "A"},
         {"no final newline", ">a b\r\nAC GT\r\n\nlast"},
         {"many refills", big},
-        {"bytes 0-255", [] {
+        {"bytes 0-255",
+         [] {
              std::string s;
-             for (int c = 0; c < 256; ++c)
-                 s += static_cast<char>(c);
+             for (int c = 0; c < 256; ++c) s += static_cast<char>(c);
              return s + s;
          }()},
     };
@@ -101,8 +100,7 @@ TEST_F(GzStreamTest, PlainAndCompressedFilesReadIdentically) {
             ASSERT_TRUE(in.good());
             std::string got;
             char ch;
-            while (in.get(ch))
-                got += ch;
+            while (in.get(ch)) got += ch;
             EXPECT_EQ(got, c.text);
             EXPECT_TRUE(in.eof());
             EXPECT_FALSE(in.bad());
@@ -152,8 +150,8 @@ TEST_F(GzStreamTest, DamagedCompressedDataIsAnErrorNotEndOfInput) {
         in.open(p.c_str(), std::ios::in);
         ASSERT_TRUE(in.good());
         std::string got = ReadAllLines(in);
-        EXPECT_TRUE(in.bad()) << "a damaged file read like a clean end after "
-                              << got.size() << " bytes";
+        EXPECT_TRUE(in.bad()) << "a damaged file read like a clean end after " << got.size()
+                              << " bytes";
         EXPECT_TRUE(in.rdbuf()->read_failed());
         EXPECT_LE(got.size(), text.size());
         in.close();
@@ -162,26 +160,21 @@ TEST_F(GzStreamTest, DamagedCompressedDataIsAnErrorNotEndOfInput) {
 
 TEST_F(GzStreamTest, FourCharactersCanBePutBackAcrossARefill) {
     std::string text;
-    for (int i = 0; i < 700; ++i)
-        text += static_cast<char>('a' + i % 26);
+    for (int i = 0; i < 700; ++i) text += static_cast<char>('a' + i % 26);
     for (bool gz : {false, true}) {
         SCOPED_TRACE(gz ? "gzip" : "plain");
         std::string p = gz ? WriteGz("p.gz", text) : WritePlain("p.txt", text);
         igzstream in;
         in.open(p.c_str(), std::ios::in);
         // 299 characters fill the first get area; the 300th comes from a refill.
-        for (int i = 0; i < 300; ++i)
-            ASSERT_EQ(in.get(), text[i]);
+        for (int i = 0; i < 300; ++i) ASSERT_EQ(in.get(), text[i]);
         for (int round = 0; round < 2; ++round) {
-            for (int k = 0; k < 5; ++k)
-                ASSERT_TRUE(in.unget()) << "unget " << k + 1;
-            for (int i = 295; i < 300; ++i)
-                ASSERT_EQ(in.get(), text[i]);
+            for (int k = 0; k < 5; ++k) ASSERT_TRUE(in.unget()) << "unget " << k + 1;
+            for (int i = 295; i < 300; ++i) ASSERT_EQ(in.get(), text[i]);
         }
-        for (int k = 0; k < 5; ++k)
-            in.unget();
+        for (int k = 0; k < 5; ++k) in.unget();
         EXPECT_TRUE(in.good());
-        in.unget(); // a fifth character before the refill was not kept
+        in.unget();  // a fifth character before the refill was not kept
         EXPECT_TRUE(in.bad());
         in.clear();
         EXPECT_EQ(in.get(), text[295]);
@@ -194,10 +187,8 @@ TEST_F(GzStreamTest, RefusedOpenModesSetBadbitAndOpenNothing) {
         const char* label;
         int mode;
     } cases[] = {
-        {"in|out", std::ios::in | std::ios::out},
-        {"in|app", std::ios::in | std::ios::app},
-        {"in|ate", std::ios::in | std::ios::ate},
-        {"out|app", std::ios::out | std::ios::app},
+        {"in|out", std::ios::in | std::ios::out}, {"in|app", std::ios::in | std::ios::app},
+        {"in|ate", std::ios::in | std::ios::ate}, {"out|app", std::ios::out | std::ios::app},
         {"neither in nor out", std::ios::binary},
     };
     for (const auto& c : cases) {
@@ -259,14 +250,14 @@ TEST_F(GzStreamTest, CloseAndReopenStartsTheNewFileClean) {
 }
 
 TEST_F(GzStreamTest, BufferWritesAGzipFileThatReadsBack) {
-    const std::string text = RandomFasta(30); // several full put areas
+    const std::string text = RandomFasta(30);  // several full put areas
     std::string p = Path("w.gz");
     {
         gzstreambuf buf;
         ASSERT_NE(buf.open(p.c_str(), std::ios::out), nullptr);
         std::ostream out(&buf);
         out << text;
-        EXPECT_EQ(buf.sgetc(), EOF); // not open for reading
+        EXPECT_EQ(buf.sgetc(), EOF);  // not open for reading
         ASSERT_NE(buf.close(), nullptr);
     }
     EXPECT_EQ(ReadFile(p).substr(0, 2), "\x1f\x8b");
@@ -277,7 +268,7 @@ TEST_F(GzStreamTest, BufferWritesAGzipFileThatReadsBack) {
 
     gzstreambuf reader;
     ASSERT_NE(reader.open(p.c_str(), std::ios::in), nullptr);
-    EXPECT_EQ(reader.overflow('x'), EOF); // not open for writing
+    EXPECT_EQ(reader.overflow('x'), EOF);  // not open for writing
 }
 
 TEST_F(GzStreamTest, OutputThatCouldNotBeWrittenStaysWithItsFile) {
@@ -307,16 +298,14 @@ TEST_F(GzStreamTest, FailedWritesStayInsideTheBuffer) {
     // refused; none may be stored past the end of the buffer's array.
     gzstreambuf buf;
     ASSERT_NE(buf.open("/dev/full", std::ios::out), nullptr);
-    const std::string data = RandomFasta(3000); // far more than zlib buffers
+    const std::string data = RandomFasta(3000);  // far more than zlib buffers
     int r = 0;
-    for (size_t i = 0; i < data.size() && r != EOF; ++i)
-        r = buf.sputc(data[i]);
+    for (size_t i = 0; i < data.size() && r != EOF; ++i) r = buf.sputc(data[i]);
     ASSERT_EQ(r, EOF);
-    for (int k = 0; k < 64; ++k)
-        EXPECT_EQ(buf.sputc('\0'), EOF);
+    for (int k = 0; k < 64; ++k) EXPECT_EQ(buf.sputc('\0'), EOF);
     EXPECT_EQ(buf.is_open(), 1);
     EXPECT_EQ(buf.mMode, static_cast<int>(std::ios::out));
     EXPECT_EQ(buf.close(), nullptr);
 }
 
-} // namespace
+}  // namespace

@@ -1,7 +1,7 @@
 #include "toolkit/CLibraryAdditions.h"
 
-#include <cstdarg>
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -14,9 +14,9 @@ char readbuf[300000];
 namespace {
 
 // Powers of ten for the twelve lowest digit places of atou64.
-const double mypow10[12] = {1.0,     10.0,     100.0,     1000.0,     10000.0,     100000.0,
-                            1000000.0, 10000000.0, 100000000.0, 1000000000.0, 10000000000.0,
-                            100000000000.0};
+const double mypow10[12] = {1.0,         10.0,         100.0,         1000.0,
+                            10000.0,     100000.0,     1000000.0,     10000000.0,
+                            100000000.0, 1000000000.0, 10000000000.0, 100000000000.0};
 
 const int kFormatBufferSize = 65536;
 
@@ -33,7 +33,7 @@ std::string FormatInt(int v) {
     return std::string(buf);
 }
 
-} // namespace
+}  // namespace
 
 std::string itoa(int v) { return FormatInt(v); }
 
@@ -51,10 +51,8 @@ std::string ftoa(float v, std::string format) {
 }
 
 int ClampToInt(long long v) {
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
+    if (v > INT_MAX) return INT_MAX;
+    if (v < INT_MIN) return INT_MIN;
     return static_cast<int>(v);
 }
 
@@ -67,15 +65,14 @@ int atoi(const std::string& s) { return AtoiClamped(s.c_str()); }
 float atof(const std::string& s) { return static_cast<float>(std::atof(s.c_str())); }
 
 int todigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
+    if (c >= '0' && c <= '9') return c - '0';
     std::cerr << c << "\t is not a digit" << std::endl;
     return 0;
 }
 
 uint64_t atou64(const std::string& s) {
     uint64_t result = 0;
-    uint64_t power = 1; // exact 10^k modulo 2^64, for places beyond the table
+    uint64_t power = 1;  // exact 10^k modulo 2^64, for places beyond the table
     size_t k = 0;
     for (size_t i = s.size(); i-- > 0; ++k) {
         int d = todigit(s[i]);
@@ -112,8 +109,7 @@ bool GetLine(std::istream& in, std::string& line) {
         // the end of input. Its closing CR goes as in every line reader; a
         // line whose text ended early at a NUL byte has no CR at its end.
         const std::size_t stored = static_cast<std::size_t>(in.gcount()) - (in.eof() ? 0 : 1);
-        if (length == stored)
-            length = LengthWithoutEndCR(readbuf, length);
+        if (length == stored) length = LengthWithoutEndCR(readbuf, length);
     }
     line.assign(readbuf, length);
     return ok;

@@ -13,11 +13,11 @@
 extern char readbuf[300000];
 
 // Number to text.
-std::string itoa(int v);                            // "%d"
-std::string itostring(int v);                       // "%d"
-std::string ftoa(float v);                          // "%f"
-std::string ftostring(float v);                     // "%f"
-std::string ftoa(float v, std::string format);      // caller's format, one double argument
+std::string itoa(int v);                        // "%d"
+std::string itostring(int v);                   // "%d"
+std::string ftoa(float v);                      // "%f"
+std::string ftostring(float v);                 // "%f"
+std::string ftoa(float v, std::string format);  // caller's format, one double argument
 
 // The nearest int to v: a value beyond the int range is held at INT_MAX or
 // INT_MIN rather than wrapped.
@@ -28,10 +28,10 @@ int ClampToInt(long long v);
 // except that a value beyond the int range is held at INT_MAX or INT_MIN
 // instead of being undefined (in practice wrapped: 4294967300 read as 4).
 int AtoiClamped(const char* s);
-int atoi(const std::string& s);                     // AtoiClamped of the text
-float atof(const std::string& s);                   // C atof, nearest float
-int todigit(char c);                                // '0'..'9' -> 0..9; else diagnostic on stderr, 0
-uint64_t atou64(const std::string& s);              // decimal digits, modulo 2^64
+int atoi(const std::string& s);         // AtoiClamped of the text
+float atof(const std::string& s);       // C atof, nearest float
+int todigit(char c);                    // '0'..'9' -> 0..9; else diagnostic on stderr, 0
+uint64_t atou64(const std::string& s);  // decimal digits, modulo 2^64
 
 // Formats into a buffer of size bytes and assigns its text to out; a text
 // that does not fit is cut to size - 1 characters.
@@ -40,9 +40,9 @@ void sprintf(int size, std::string& out, const char* format, ...)
 
 // Reads one line (at most 299,999 characters, newline taken but not stored)
 // through readbuf into line; a carriage return that ends the line goes with
-// its newline, as in every line reader (toolkit/LineReader.h). False when the stream fails: nothing left to
-// read, or a longer line, whose first 299,999 characters are delivered and
-// whose rest stays unread until the caller clears the failbit.
+// its newline, as in every line reader (toolkit/LineReader.h). False when the stream fails: nothing
+// left to read, or a longer line, whose first 299,999 characters are delivered and whose rest stays
+// unread until the caller clears the failbit.
 bool GetLine(std::istream& in, std::string& line);
 
 #endif

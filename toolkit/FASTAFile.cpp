@@ -63,8 +63,7 @@ void AppendChars(std::vector<char>& bases, const std::string& s) {
 // characters: how the four-argument reader carries the next header.
 void KeepInBuffer(char* buf, int size, const std::string& line) {
     const size_t n = size > 1 ? std::min(line.size(), static_cast<size_t>(size - 1)) : 0;
-    if (size < 1)
-        return;
+    if (size < 1) return;
     std::memcpy(buf, line.data(), n);
     buf[n] = '\0';
 }
@@ -72,8 +71,7 @@ void KeepInBuffer(char* buf, int size, const std::string& line) {
 // A data line of the four-argument reader: all trailing white space goes.
 void AppendDataLine(std::vector<char>& bases, const std::string& line) {
     size_t n = line.size();
-    while (n > 0 && IsWS(line[n - 1]))
-        --n;
+    while (n > 0 && IsWS(line[n - 1])) --n;
     bases.insert(bases.end(), line.begin(), line.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
@@ -84,10 +82,8 @@ const char kMultipleOpenFailed[] = " file open failed (Read Multiple FASTA)";
 // `failure` (when given) on standard output.
 bool OpenInput(std::ifstream& in, const std::string& fileName, const char* failure) {
     in.open(fileName.c_str(), std::ios::in);
-    if (in.is_open())
-        return true;
-    if (failure)
-        std::cout << fileName << failure << std::endl;
+    if (in.is_open()) return true;
+    if (failure) std::cout << fileName << failure << std::endl;
     return false;
 }
 
@@ -114,8 +110,7 @@ Vec OneRecord(const Rec& r) {
 // The one-record readers: the first record read, when there is one.
 template <class Vec, class Rec>
 int CopyFirst(const Vec& t, Rec& r, int result) {
-    if (t.empty())
-        return 0;
+    if (t.empty()) return 0;
     r = t[0];
     return result;
 }
@@ -127,8 +122,7 @@ void AddToRecord(Vec& c, int& i, Contents Rec::*contents, const Contents& add, i
                  size_t reserveRecords) {
     if (i < 0) {
         i = 0;
-        if (c.empty())
-            c.push_back(Rec());
+        if (c.empty()) c.push_back(Rec());
         c.reserve(reserveRecords);
         (c[0].*contents).reserve(static_cast<size_t>(reserve));
     }
@@ -154,19 +148,16 @@ int ReadBuffered(std::istream& in, Vec& c, int i, int reserve, Contents Rec::*co
         if (!line.empty() && line[0] == '>') {
             KeepHeader(line, kLongestBufferedHeader);
             ++i;
-            if (i >= static_cast<int>(c.size()))
-                c.resize(c.size() + kReadRecordsGrowth);
+            if (i >= static_cast<int>(c.size())) c.resize(c.size() + kReadRecordsGrowth);
             Rec& r = c[static_cast<size_t>(i)];
             SplitHeader(line, 1, r.mName, r.mDescription);
             (r.*contents).reserve(static_cast<size_t>(reserve));
         } else {
             add.clear();
             extract(line, add);
-            if (!add.empty())
-                AddToRecord(c, i, contents, add, reserve, 0);
+            if (!add.empty()) AddToRecord(c, i, contents, add, reserve, 0);
         }
-        if (end == LineEnd::EndOfInput)
-            break;
+        if (end == LineEnd::EndOfInput) break;
     }
     c.resize(static_cast<size_t>(i + 1));
     return c.empty() || damaged ? 0 : 1;
@@ -198,12 +189,10 @@ int ReadAppending(std::istream& in, Vec& c, Contents Rec::*contents, size_t rese
             } else {
                 add.clear();
                 extract(line, add);
-                if (!add.empty())
-                    AddToRecord(c, i, contents, add, 0, reserveRecords);
+                if (!add.empty()) AddToRecord(c, i, contents, add, 0, reserveRecords);
             }
         }
-        if (end == LineEnd::EndOfInput)
-            break;
+        if (end == LineEnd::EndOfInput) break;
     }
     return damaged ? 0 : 1;
 }
@@ -218,8 +207,7 @@ struct DescriptionHeader {
 
 // Data lines lose one trailing white-space character.
 void ExtractBases(std::string& line, std::vector<char>& add) {
-    if (!line.empty() && IsWS(line.back()))
-        line.pop_back();
+    if (!line.empty() && IsWS(line.back())) line.pop_back();
     add.assign(line.begin(), line.end());
 }
 
@@ -238,7 +226,7 @@ void ExtractLineValues(const std::string& line, std::vector<int>& add) {
     GetIntsFromLine(line, add);
 }
 
-} // namespace
+}  // namespace
 
 FASTAFile::FASTAFile() : mReserveSize(5000), mBasesPerLine(50), mQualsPerLine(25) {}
 
@@ -250,8 +238,7 @@ int FASTAFile::GetNextSequence(std::istream& in, char* buf, int size, Sequence& 
     LineEnd end;
     if (buf[0] == '1') {
         end = ReadTextLine(in, line);
-        if (end == LineEnd::Failed)
-            return 0;
+        if (end == LineEnd::Failed) return 0;
         if (HoldsNul(line)) {
             KeepInBuffer(buf, size, line);
             return 0;
@@ -263,19 +250,16 @@ int FASTAFile::GetNextSequence(std::istream& in, char* buf, int size, Sequence& 
             r.mDescription.clear();
             buf[0] = '\0';  // no header waits: the first-call mark is used up
             AppendDataLine(r.mBases, line);
-            if (end != LineEnd::Newline)
-                return 1;
+            if (end != LineEnd::Newline) return 1;
         } else {
             KeepInBuffer(buf, size, line);
         }
     }
-    if (buf[0] != '\0')
-        SplitHeader(std::string(buf), 1, r.mName, r.mDescription);
+    if (buf[0] != '\0') SplitHeader(std::string(buf), 1, r.mName, r.mDescription);
 
     for (;;) {
         end = ReadTextLine(in, line);
-        if (end == LineEnd::Failed)
-            return 0;
+        if (end == LineEnd::Failed) return 0;
         // A NUL byte anywhere in a line marks damaged text: stop, the record
         // keeps the lines before it and the buffer holds the line.
         if (HoldsNul(line)) {
@@ -287,10 +271,8 @@ int FASTAFile::GetNextSequence(std::istream& in, char* buf, int size, Sequence& 
             KeepInBuffer(buf, size, line);
         else
             AppendDataLine(r.mBases, line);
-        if (end != LineEnd::Newline)
-            return 1;
-        if (header)
-            return 1;
+        if (end != LineEnd::Newline) return 1;
+        if (header) return 1;
     }
 }
 
@@ -301,15 +283,13 @@ void FASTAFile::GetNextSequence(std::istream& in, Sequence& r) {
     bool damaged = false;
     if (mPendingHeader.empty()) {
         r.mName.clear();
-        if (!NextLine(in, line, end, damaged))
-            return;
+        if (!NextLine(in, line, end, damaged)) return;
         if (line.empty() || line[0] != '>') {
             // No header line: the lines up to the first header form a record
             // without name.
             StripTrailingSpace(line);
             AppendChars(r.mBases, line);
-            if (end != LineEnd::Newline)
-                return;
+            if (end != LineEnd::Newline) return;
         } else {
             KeepHeader(line, kLongestReadbufHeader);
             r.mName = line.substr(1);
@@ -328,8 +308,7 @@ void FASTAFile::GetNextSequence(std::istream& in, Sequence& r) {
         }
         StripTrailingSpace(line);
         AppendChars(r.mBases, line);
-        if (end == LineEnd::EndOfInput)
-            return;
+        if (end == LineEnd::EndOfInput) return;
     }
 }
 
@@ -346,8 +325,7 @@ int FASTAFile::Append(std::istream& in, SequenceVector& c) {
 
 int FASTAFile::Read(std::string fileName, SequenceVector& c) {
     std::ifstream in;
-    if (!OpenInput(in, fileName, kMultipleOpenFailed))
-        return 0;
+    if (!OpenInput(in, fileName, kMultipleOpenFailed)) return 0;
     return Read(in, c);
 }
 
@@ -359,8 +337,7 @@ int FASTAFile::Read(std::istream& in, Sequence& r) {
 
 int FASTAFile::Read(std::string fileName, Sequence& r) {
     std::ifstream in;
-    if (!OpenInput(in, fileName, nullptr))
-        return 0;
+    if (!OpenInput(in, fileName, nullptr)) return 0;
     int result = Read(in, r);
     in.close();
     return result;
@@ -369,13 +346,11 @@ int FASTAFile::Read(std::string fileName, Sequence& r) {
 int FASTAFile::Read0(std::string fileName, SequenceVector& c) {
     c.clear();
     std::ifstream in;
-    if (!OpenInput(in, fileName, kMultipleOpenFailed))
-        return 0;
+    if (!OpenInput(in, fileName, kMultipleOpenFailed)) return 0;
     int result = ReadAppending(in, c, &Sequence::mBases, kRead0Reserve, DescriptionHeader(),
                                [](const std::string& line, std::vector<char>& add) {
                                    for (char ch : line)
-                                       if (IsBase(ch))
-                                           add.push_back(ch);
+                                       if (IsBase(ch)) add.push_back(ch);
                                });
     in.close();
     return result;
@@ -406,7 +381,8 @@ void FASTAFile::Write(std::ostream& out, Sequence& r) {
 }
 
 void FASTAFile::Write(std::string fileName, SequenceVector& c) {
-    WriteToFile(fileName, std::ios::out | std::ios::trunc, [&](std::ostream& out) { Write(out, c); });
+    WriteToFile(fileName, std::ios::out | std::ios::trunc,
+                [&](std::ostream& out) { Write(out, c); });
 }
 
 void FASTAFile::Write(std::string fileName, Sequence& r) {
@@ -425,13 +401,11 @@ void FASTAFile::WriteQual(std::ostream& out, SequenceQuality& q) {
         else
             out << ' ';
     }
-    if (n % perLine != 0)
-        out << std::endl;
+    if (n % perLine != 0) out << std::endl;
 }
 
 void FASTAFile::WriteQual(std::ostream& out, SequenceQualityVector& c) {
-    for (SequenceQuality& q : c)
-        WriteQual(out, q);
+    for (SequenceQuality& q : c) WriteQual(out, q);
 }
 
 void FASTAFile::WriteQual(std::string fileName, SequenceQualityVector& c) {
@@ -446,19 +420,19 @@ void FASTAFile::WriteQual(std::string fileName, SequenceQuality& q) {
 int FASTAFile::ReadQual(std::istream& in, SequenceQualityVector& c) {
     c.clear();
     c.resize(kReadRecordsGrowth);
-    return ReadBuffered(in, c, -1, mReserveSize, &SequenceQuality::mQuality,
-                        [](std::string& line, std::vector<int>& add) { ExtractValues(line, add, true); });
+    return ReadBuffered(
+        in, c, -1, mReserveSize, &SequenceQuality::mQuality,
+        [](std::string& line, std::vector<int>& add) { ExtractValues(line, add, true); });
 }
 
 int FASTAFile::ReadQual(std::string fileName, SequenceQualityVector& c) {
     c.clear();
     c.resize(kReadRecordsGrowth);
     std::ifstream in;
-    if (!OpenInput(in, fileName, kMultipleOpenFailed))
-        return 0;
-    int result =
-        ReadBuffered(in, c, -1, mReserveSize, &SequenceQuality::mQuality,
-                     [](std::string& line, std::vector<int>& add) { ExtractValues(line, add, false); });
+    if (!OpenInput(in, fileName, kMultipleOpenFailed)) return 0;
+    int result = ReadBuffered(
+        in, c, -1, mReserveSize, &SequenceQuality::mQuality,
+        [](std::string& line, std::vector<int>& add) { ExtractValues(line, add, false); });
     in.close();
     return result;
 }
@@ -472,17 +446,17 @@ int FASTAFile::ReadQual(std::string fileName, SequenceQuality& q) {
 int FASTAFile::ReadQual0(std::string fileName, SequenceQualityVector& c) {
     c.clear();
     std::ifstream in;
-    if (!OpenInput(in, fileName, kOpenFailed))
-        return 0;
+    if (!OpenInput(in, fileName, kOpenFailed)) return 0;
     return ReadAppending(in, c, &SequenceQuality::mQuality, 0, DescriptionHeader(),
                          ExtractLineValues);
 }
 
 int FASTAFile::ReadQualX(std::istream& in, SequenceQualityVector& c) {
     c.clear();
-    return ReadAppending(in, c, &SequenceQuality::mQuality, 0,
-                         [](SequenceQuality& t, const std::string& line) {
-                             SplitHeader(line, 1, t.mName, t.mDescription);
-                         },
-                         ExtractLineValues);
+    return ReadAppending(
+        in, c, &SequenceQuality::mQuality, 0,
+        [](SequenceQuality& t, const std::string& line) {
+            SplitHeader(line, 1, t.mName, t.mDescription);
+        },
+        ExtractLineValues);
 }

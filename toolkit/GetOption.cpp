@@ -14,7 +14,7 @@ GetOption::GetOption(int argc, char** argv, const char* optString)
             freeArgs.push_back(w);
             continue;
         }
-        char letter = w[1]; // NUL for a lone '-'
+        char letter = w[1];  // NUL for a lone '-'
         size_t j = mOptString.find(letter);
         if (letter == '\0' || j == std::string::npos) {
             mValid = 0;
@@ -22,14 +22,13 @@ GetOption::GetOption(int argc, char** argv, const char* optString)
         }
         mOptions.push_back(letter);
         bool takesArg = j + 1 < mOptString.size() && mOptString[j + 1] == ':';
-        if (!takesArg)
-            continue; // characters after the letter are ignored
+        if (!takesArg) continue;  // characters after the letter are ignored
         if (w[2] != '\0') {
-            mValid = 0; // value written against the letter
+            mValid = 0;  // value written against the letter
         } else if (i + 1 >= argc) {
-            mValid = 0; // no word left for the argument
+            mValid = 0;  // no word left for the argument
         } else if (argv[i + 1][0] == '-') {
-            mValid = 0; // the next word is parsed in its own turn
+            mValid = 0;  // the next word is parsed in its own turn
         } else {
             mArgs.push_back(argv[i + 1]);
             ++i;

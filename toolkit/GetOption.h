@@ -13,15 +13,15 @@ public:
     GetOption(int argc, char** argv, const char* optString);
     ~GetOption();
 
-    char NextOption();          // next letter; '?' once if invalid; '0' when none left
-    std::string NextArg();      // next string; "?" once if invalid; "" when exhausted
-    std::string GetFreeArg();   // NextArg
-    std::string GetStringArg(); // NextArg
-    int GetIntArg();            // atoi of NextArg
+    char NextOption();           // next letter; '?' once if invalid; '0' when none left
+    std::string NextArg();       // next string; "?" once if invalid; "" when exhausted
+    std::string GetFreeArg();    // NextArg
+    std::string GetStringArg();  // NextArg
+    int GetIntArg();             // atoi of NextArg
 
     int mValid;
     std::vector<char> mOptions;
-    std::vector<std::string> mArgs;   // option arguments, then free arguments
+    std::vector<std::string> mArgs;  // option arguments, then free arguments
     std::string mOptString;
     unsigned int mOptIdx;
     unsigned int mArgIdx;

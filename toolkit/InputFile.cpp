@@ -5,8 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-bool OpenInputFile(igzstream& in, const std::string& name, std::string& reason)
-{
+bool OpenInputFile(igzstream& in, const std::string& name, std::string& reason) {
     struct stat st;
     if (stat(name.c_str(), &st) != 0) {
         reason = std::string("cannot open: ") + std::strerror(errno);

@@ -8,8 +8,7 @@ LineEnd ReadTextLine(std::istream& in, std::string& line) {
         return StreamFailed(in) ? LineEnd::Failed : LineEnd::None;
     }
     std::getline(in, line);
-    if (in.bad())
-        return LineEnd::Failed;
+    if (in.bad()) return LineEnd::Failed;
     if (in.fail())
         // getline fails without a character taken only at the end of input;
         // any other failure (a line beyond what a string can hold) is an error.

@@ -44,8 +44,7 @@ inline bool HoldsNul(const std::string& text) {
 
 // Cuts a header line to the longest a reader keeps; a data line is never cut.
 inline void KeepHeader(std::string& line, std::size_t longest) {
-    if (line.size() > longest)
-        line.resize(longest);
+    if (line.size() > longest) line.resize(longest);
 }
 
 // True when a stream failed for another reason than reaching its end.

@@ -4,8 +4,8 @@
 
 #include <string>
 
-void StartTiming(long& t);     // t = clock()
-double EndTiming(long t);      // processor seconds since the mark t
+void StartTiming(long& t);  // t = clock()
+double EndTiming(long t);   // processor seconds since the mark t
 
 // True when both names lead to one existing file (links followed), so that a
 // program can refuse to write its output over one of its inputs.

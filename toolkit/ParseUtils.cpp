@@ -27,7 +27,7 @@ constexpr const char kDigits[] = "1234567890";
 // finds nothing.
 inline size_t Idx(int pos) { return static_cast<size_t>(static_cast<long>(pos)); }
 
-} // namespace
+}  // namespace
 
 // ---- editing in place ------------------------------------------------------
 
@@ -50,29 +50,34 @@ void StripTrailingSpace(std::string& s) {
 void StripWhiteSpace(std::string& s) {
     size_t out = 0;
     for (char c : s)
-        if (!IsWS(c))
-            s[out++] = c;
+        if (!IsWS(c)) s[out++] = c;
     s.resize(out);
 }
 
 void ToLowerCase(std::string& s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
 void ToUpperCase(std::string& s) {
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
 
 void ShowHidden(const std::string& s, std::ostream& os) {
     for (size_t i = 0; i < s.size(); ++i) {
         os << i << ":";
         switch (s[i]) {
-        case ' ': os << "SPACE"; break;
-        case '\t': os << "TAB"; break;
-        case '\n': os << "NEWLINE"; break;
-        default: os << s[i]; break;
+            case ' ':
+                os << "SPACE";
+                break;
+            case '\t':
+                os << "TAB";
+                break;
+            case '\n':
+                os << "NEWLINE";
+                break;
+            default:
+                os << s[i];
+                break;
         }
         os << std::endl;
     }
@@ -80,9 +85,13 @@ void ShowHidden(const std::string& s, std::ostream& os) {
 
 // ---- tests -----------------------------------------------------------------
 
-bool StartsWith(const std::string& s, const std::string& t) { return s.compare(0, t.size(), t) == 0; }
+bool StartsWith(const std::string& s, const std::string& t) {
+    return s.compare(0, t.size(), t) == 0;
+}
 
-bool StartsWith(const std::string& s, const char* t) { return StartsWith(s, std::string(t ? t : "")); }
+bool StartsWith(const std::string& s, const char* t) {
+    return StartsWith(s, std::string(t ? t : ""));
+}
 
 bool Contains(const std::string& s, const std::string& t) { return s.find(t) != std::string::npos; }
 
@@ -97,11 +106,21 @@ bool ContainsOnlyDigits(const std::string& s, int from, int to) {
 
 bool IsBase(char c) {
     switch (c) {
-    case 'A': case 'C': case 'G': case 'T': case 'N': case 'X':
-    case 'a': case 'c': case 'g': case 't': case 'n': case 'x':
-        return true;
-    default:
-        return false;
+        case 'A':
+        case 'C':
+        case 'G':
+        case 'T':
+        case 'N':
+        case 'X':
+        case 'a':
+        case 'c':
+        case 'g':
+        case 't':
+        case 'n':
+        case 'x':
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -118,20 +137,23 @@ std::string GetNextWSDelimitedString(const std::string& s, int from, int& next) 
         next = -1;
         return s.substr(a);
     }
-    next = static_cast<int>(b + 1); // past the one white-space character that ended the word
+    next = static_cast<int>(b + 1);  // past the one white-space character that ended the word
     return s.substr(a, b - a);
 }
 
-std::string SplitNext(const std::string& s, int& pos) { return GetNextWSDelimitedString(s, pos, pos); }
+std::string SplitNext(const std::string& s, int& pos) {
+    return GetNextWSDelimitedString(s, pos, pos);
+}
 
-std::string NextString(const std::string& s, int& pos) { return GetNextWSDelimitedString(s, pos, pos); }
+std::string NextString(const std::string& s, int& pos) {
+    return GetNextWSDelimitedString(s, pos, pos);
+}
 
 int GetAllWSStrings(const std::string& s, std::vector<std::string>& out) {
     int pos = 0;
     do {
         std::string w = SplitNext(s, pos);
-        if (!ContainsOnlyWS(w))
-            out.push_back(w);
+        if (!ContainsOnlyWS(w)) out.push_back(w);
     } while (pos > 0);
     return static_cast<int>(out.size());
 }
@@ -141,8 +163,7 @@ int Split(const std::string& s, std::vector<std::string>& out) { return GetAllWS
 void Split(const std::string& s, std::vector<std::string>& out, std::string delim) {
     out.clear();
     size_t p = s.find(delim);
-    if (p == std::string::npos)
-        return;
+    if (p == std::string::npos) return;
     out.push_back(s.substr(0, p));
     size_t start = p + delim.size();
     for (;;) {
@@ -181,7 +202,9 @@ int CutString(const std::string& s, std::string& out, int n, char delim) {
     return 1;
 }
 
-int Cut(const std::string& s, std::string& out, int n, char delim) { return CutString(s, out, n, delim); }
+int Cut(const std::string& s, std::string& out, int n, char delim) {
+    return CutString(s, out, n, delim);
+}
 
 // ---- numbers ---------------------------------------------------------------
 
@@ -189,8 +212,7 @@ int FindNextInteger(const std::string& s, int from, int& start, int& end) {
     start = -1;
     end = -1;
     size_t p = s.find_first_of(kDigits, Idx(from));
-    if (p == std::string::npos)
-        return -1;
+    if (p == std::string::npos) return -1;
     start = static_cast<int>(p);
     size_t q = s.find_first_not_of(kDigits, p + 1);
     end = q == std::string::npos ? static_cast<int>(s.size()) - 1 : static_cast<int>(q) - 1;
@@ -199,11 +221,11 @@ int FindNextInteger(const std::string& s, int from, int& start, int& end) {
 
 int FindNextDouble(const std::string& s, int from, int& start, int& end) {
     int r = FindNextInteger(s, from, start, end);
-    if (r < 0)
-        return r;
+    if (r < 0) return r;
     int a, b;
     size_t after = static_cast<size_t>(end) + 1;
-    if (after < s.size() && s[after] == '.' && FindNextInteger(s, end + 2, a, b) == 0 && a == end + 2)
+    if (after < s.size() && s[after] == '.' && FindNextInteger(s, end + 2, a, b) == 0 &&
+        a == end + 2)
         end = b;
     after = static_cast<size_t>(end) + 1;
     if (after < s.size() && std::tolower(static_cast<unsigned char>(s[after])) == 'e' &&
@@ -214,7 +236,9 @@ int FindNextDouble(const std::string& s, int from, int& start, int& end) {
 
 namespace {
 
-inline bool MinusBefore(const std::string& s, int start) { return start > 0 && s[start - 1] == '-'; }
+inline bool MinusBefore(const std::string& s, int start) {
+    return start > 0 && s[start - 1] == '-';
+}
 
 // The next number run converted by conv, negated (with wrap-around, so the
 // most negative value does not overflow) when a '-' stands right before it.
@@ -234,12 +258,12 @@ T ScanNextInteger(const std::string& s, int from, int& next, Conv conv) {
     return v;
 }
 
-} // namespace
+}  // namespace
 
 long GetNextLong(const std::string& s, int from, int& next) {
     // strtol rather than atol: a run beyond the long range is held at LONG_MAX.
-    return ScanNextInteger<long>(s, from, next,
-                                 [](const std::string& t) { return std::strtol(t.c_str(), nullptr, 10); });
+    return ScanNextInteger<long>(
+        s, from, next, [](const std::string& t) { return std::strtol(t.c_str(), nullptr, 10); });
 }
 
 // Scanned as a long, so a value beyond the int range is held at its limit
@@ -259,8 +283,7 @@ double GetNextDouble(const std::string& s, int from, int& next) {
         return 0.0;
     }
     next = end + 1;
-    if (MinusBefore(s, start))
-        --start;
+    if (MinusBefore(s, start)) --start;
     std::string text = s.substr(start, end - start + 1);
     double v = 0.0;
     std::sscanf(text.c_str(), "%lf", &v);
@@ -283,48 +306,44 @@ int AppendAll(const std::string& s, std::vector<T>& out, Scan scan) {
     int pos = 0;
     do {
         T v = scan(s, pos, pos);
-        if (pos >= 0)
-            out.push_back(v);
+        if (pos >= 0) out.push_back(v);
     } while (pos > 0);
     return static_cast<int>(out.size());
 }
 
-} // namespace
+}  // namespace
 
-int GetAllIntegers(const std::string& s, std::vector<int>& out) { return AppendAll(s, out, GetNextInteger); }
+int GetAllIntegers(const std::string& s, std::vector<int>& out) {
+    return AppendAll(s, out, GetNextInteger);
+}
 
-int GetAllDoubles(const std::string& s, std::vector<double>& out) { return AppendAll(s, out, GetNextDouble); }
+int GetAllDoubles(const std::string& s, std::vector<double>& out) {
+    return AppendAll(s, out, GetNextDouble);
+}
 
 void GetIntsFromLine(std::string line, std::vector<int>& out) {
     size_t pos = 0;
     for (;;) {
         size_t a = line.find_first_not_of(kWS, pos);
-        if (a == std::string::npos)
-            return;
+        if (a == std::string::npos) return;
         size_t b = line.find_first_of(kWS, a);
-        if (b == std::string::npos)
-            b = line.size();
+        if (b == std::string::npos) b = line.size();
         out.push_back(atoi(line.substr(a, b - a)));
         pos = b;
     }
 }
 
 void GetIntsFromLine(char* line, std::vector<int>& out) {
-    if (line == nullptr)
-        return;
+    if (line == nullptr) return;
     size_t len = std::strlen(line);
     size_t pos = 0;
     while (pos < len) {
         size_t a = pos;
-        while (a < len && IsWS(line[a]))
-            ++a;
-        if (a == len)
-            return;
+        while (a < len && IsWS(line[a])) ++a;
+        if (a == len) return;
         size_t b = a;
-        while (b < len && !IsWS(line[b]))
-            ++b;
-        if (b < len)
-            line[b] = '\0'; // cut the word off in place
+        while (b < len && !IsWS(line[b])) ++b;
+        if (b < len) line[b] = '\0';  // cut the word off in place
         out.push_back(atoi(std::string(line + a)));
         pos = b + 1;
     }
@@ -339,8 +358,7 @@ int FindNextOf(const std::vector<std::string>& keys, const std::string& line, in
     int best = 0;
     for (size_t i = 0; i < keys.size(); ++i) {
         size_t p = line.find(keys[i], Idx(from));
-        if (p == std::string::npos)
-            continue;
+        if (p == std::string::npos) continue;
         if (start == -1 || static_cast<int>(p) < start) {
             start = static_cast<int>(p);
             best = static_cast<int>(i);
@@ -350,8 +368,8 @@ int FindNextOf(const std::vector<std::string>& keys, const std::string& line, in
     return best;
 }
 
-bool GetNextKeyword(const std::vector<std::string>& keys, const std::string& line, int from, int& next,
-                    std::string& keyword) {
+bool GetNextKeyword(const std::vector<std::string>& keys, const std::string& line, int from,
+                    int& next, std::string& keyword) {
     int start, end;
     FindNextOf(keys, line, from, start, end);
     if (start == -1) {
@@ -383,38 +401,37 @@ template <typename Pred>
 bool ReadUntil(std::istream& in, std::string& line, Pred holds) {
     for (;;) {
         const LineEnd end = ReadTextLine(in, line);
-        if (end == LineEnd::Failed)
-            return false;
+        if (end == LineEnd::Failed) return false;
         if (HoldsNul(line)) {
             in.setstate(std::ios::badbit);
             return false;
         }
-        if (holds(line))
-            return true;
-        if (end != LineEnd::Newline)
-            return false;
+        if (holds(line)) return true;
+        if (end != LineEnd::Newline) return false;
     }
 }
 
-} // namespace
+}  // namespace
 
 bool GetNextLineContaining(std::istream& in, const std::string& key, std::string& line) {
-    return ReadUntil(in, line, [&](const std::string& l) { return l.find(key) != std::string::npos; });
+    return ReadUntil(in, line,
+                     [&](const std::string& l) { return l.find(key) != std::string::npos; });
 }
 
 bool GetNextLineContaining(std::istream& in, const char* key, std::string& line) {
     return GetNextLineContaining(in, std::string(key ? key : ""), line);
 }
 
-bool GetNextLineContaining(std::istream& in, const char* key1, const char* key2, std::string& line) {
+bool GetNextLineContaining(std::istream& in, const char* key1, const char* key2,
+                           std::string& line) {
     std::string k1(key1 ? key1 : ""), k2(key2 ? key2 : "");
     return ReadUntil(in, line, [&](const std::string& l) {
         return l.find(k1) != std::string::npos || l.find(k2) != std::string::npos;
     });
 }
 
-bool GetNextLineContaining(std::istream& in, const std::vector<std::string>& keys, std::string& line,
-                           int& which) {
+bool GetNextLineContaining(std::istream& in, const std::vector<std::string>& keys,
+                           std::string& line, int& which) {
     return ReadUntil(in, line, [&](const std::string& l) {
         int start, end;
         which = FindNextOf(keys, l, 0, start, end);
@@ -423,17 +440,13 @@ bool GetNextLineContaining(std::istream& in, const std::vector<std::string>& key
 }
 
 bool FindTokenPlusWS(std::istream& in, std::string token, std::string& line) {
-    if (line.find(token) != std::string::npos)
-        return true;
+    if (line.find(token) != std::string::npos) return true;
     GetNextLineContaining(in, token, line);
     size_t p = line.find(token);
-    if (p == std::string::npos)
-        return false;
+    if (p == std::string::npos) return false;
     size_t after = p + token.size();
-    if (after == line.size())
-        return true;
-    if (IsWS(line[after]))
-        return true;
+    if (after == line.size()) return true;
+    if (IsWS(line[after])) return true;
     std::cerr << "Find Token How did we get here? " << std::endl;
     std::cerr << "feature=" << token << "idx=" << p << " linesize=" << line.size()
               << " templine=" << line << std::endl;

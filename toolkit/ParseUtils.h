@@ -10,10 +10,10 @@
 #include <vector>
 
 // Character sets: white space is space, tab and newline (not carriage return).
-extern const std::string gWS;        // " \t\n"
-extern const std::string gNumbers;   // "1234567890"
-extern const std::string gLetters;   // "a".."z"
-extern const std::string gUCLetters; // "A".."Z"
+extern const std::string gWS;         // " \t\n"
+extern const std::string gNumbers;    // "1234567890"
+extern const std::string gLetters;    // "a".."z"
+extern const std::string gUCLetters;  // "A".."Z"
 
 // The one white-space test of the toolkit: a character of gWS.
 inline bool IsWS(char c) { return c == ' ' || c == '\t' || c == '\n'; }
@@ -35,7 +35,7 @@ bool Contains(const std::string& s, const std::string& t);
 bool Contains(const std::string& s, const char* t);
 bool ContainsOnlyWS(const std::string& s);
 bool ContainsOnlyDigits(const std::string& s, int from, int to);
-bool IsBase(char c);                 // ACGTNX in either case
+bool IsBase(char c);  // ACGTNX in either case
 
 // Words and fields.
 std::string GetNextWSDelimitedString(const std::string& s, int from, int& next);
@@ -61,20 +61,19 @@ float NextFloat(const std::string& s, int& pos);
 int GetAllIntegers(const std::string& s, std::vector<int>& out);
 int GetAllDoubles(const std::string& s, std::vector<double>& out);
 void GetIntsFromLine(std::string line, std::vector<int>& out);
-void GetIntsFromLine(char* line, std::vector<int>& out);   // cuts line in place
+void GetIntsFromLine(char* line, std::vector<int>& out);  // cuts line in place
 
 // Keyword and line search. The stream readers read whole lines through the
 // line layer (toolkit/LineReader.h); a failed stream or a line holding a NUL
 // byte (badbit is then set) ends the search with false.
-int FindNextOf(const std::vector<std::string>& keys, const std::string& line, int from,
-               int& start, int& end);
+int FindNextOf(const std::vector<std::string>& keys, const std::string& line, int from, int& start,
+               int& end);
 bool GetNextKeyword(const std::vector<std::string>& keys, const std::string& line, int from,
                     int& next, std::string& keyword);
 void GetRemainderAfter(const char* key, const std::string& line, std::string& out);
 bool GetNextLineContaining(std::istream& in, const std::string& key, std::string& line);
 bool GetNextLineContaining(std::istream& in, const char* key, std::string& line);
-bool GetNextLineContaining(std::istream& in, const char* key1, const char* key2,
-                           std::string& line);
+bool GetNextLineContaining(std::istream& in, const char* key1, const char* key2, std::string& line);
 bool GetNextLineContaining(std::istream& in, const std::vector<std::string>& keys,
                            std::string& line, int& which);
 bool FindTokenPlusWS(std::istream& in, std::string token, std::string& line);

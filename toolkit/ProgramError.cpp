@@ -7,19 +7,17 @@ namespace {
 
 const char* gProgramName = "";
 
-} // namespace
+}  // namespace
 
 void SetProgramName(const char* name) { gProgramName = name; }
 
-void Fail(const std::string& message, int status)
-{
+void Fail(const std::string& message, int status) {
     std::cout.flush();
     std::cerr << gProgramName << ": " << message << std::endl;
     std::exit(status);
 }
 
-void FailOutOfMemory(const char* task, const std::string& name)
-{
+void FailOutOfMemory(const char* task, const std::string& name) {
     std::cout << std::endl;
     std::cerr << gProgramName << ": out of memory while " << task << " " << name << std::endl;
     std::exit(2);

@@ -19,11 +19,11 @@
 
 class Sequence {
 public:
-    std::vector<char> mBases;            // the characters, not NUL-terminated
-    std::vector<int> mDepadded2Padded;   // 1-based base number -> padded position
-    std::vector<int> mPadded2Depadded;   // padded position -> bases at and before it
-    std::string mDescription;            // header text after the name
-    std::string mName;                   // first word of the header
+    std::vector<char> mBases;           // the characters, not NUL-terminated
+    std::vector<int> mDepadded2Padded;  // 1-based base number -> padded position
+    std::vector<int> mPadded2Depadded;  // padded position -> bases at and before it
+    std::string mDescription;           // header text after the name
+    std::string mName;                  // first word of the header
 
     // Copying copies all five fields; the copy shares nothing with its source.
 
@@ -124,7 +124,7 @@ std::ostream& operator<<(std::ostream& os, const Sequence& s);
 
 class SequenceQuality {
 public:
-    std::vector<int> mQuality;   // one value per base; above 19 is Phred 20
+    std::vector<int> mQuality;  // one value per base; above 19 is Phred 20
     std::string mDescription;
     std::string mName;
 
@@ -151,7 +151,7 @@ bool lt_myint(int a, int b);
 
 class SequenceVector : public std::vector<Sequence> {
 public:
-    std::string mName;   // kept for the record; no member uses it
+    std::string mName;  // kept for the record; no member uses it
 
     // Appends a default record whose description is "Empty".
     void GrowVec();

@@ -17,9 +17,9 @@
 #ifndef TOOLKIT_GZSTREAM_H
 #define TOOLKIT_GZSTREAM_H
 
+#include <zlib.h>
 #include <istream>
 #include <streambuf>
-#include <zlib.h>
 
 class gzstreambuf : public std::streambuf {
 public:
@@ -45,10 +45,10 @@ public:
     static const int bufferSize = 303;
     static const int putbackSize = 4;
 
-    gzFile mGzFile;               // the open file; null while closed
-    char mBuffer[bufferSize];     // reading: 0-3 put-back, 4-302 data; writing: 0-301
-    char mIsOpen;                 // 1 while a file is open
-    int mMode;                    // openmode bits of the last open
+    gzFile mGzFile;            // the open file; null while closed
+    char mBuffer[bufferSize];  // reading: 0-3 put-back, 4-302 data; writing: 0-301
+    char mIsOpen;              // 1 while a file is open
+    int mMode;                 // openmode bits of the last open
 
 private:
     char mReadFailed;
