@@ -96,8 +96,29 @@ void ZarnEngine::GetHits(Sequence& query, SearchResultVec& fwd, SearchResultVec&
     std::size_t fwdCount = 0;
     std::size_t revCount = 0;
     const auto none = mMerLocations.mLocationLists.end();
-    Mer m;
+    // Keeps the list of one strand's k-mer, found once, with the end of the
+    // k-mer's window on the query.
     int idx = 0;
+    auto collect = [&](const Mer& key, std::vector<std::pair<int, const LocationList*>>& found,
+                       std::size_t& count) {
+        auto it = mMerLocations.mLocationLists.find(key);
+        if (it == none) return;
+        found.emplace_back(idx, &it->second);
+        count += it->second.size();
+    };
+    // Appends the hits of the lists found for one strand; firstOf gives the
+    // hit's query start from its window's end.
+    auto fill = [&](const std::vector<std::pair<int, const LocationList*>>& found,
+                    std::size_t count, SearchResultVec& hits, auto firstOf) {
+        hits.reserve(hits.size() + count);
+        for (const auto& f : found) {
+            const std::size_t first = hits.size();
+            mMerLocations.AppendHits(*f.second, hits);
+            const int start = firstOf(f.first);
+            SetQuerySide(hits, first, start, start + k - 1, query.mName, n);
+        }
+    };
+    Mer m;
     while (idx < n) {
         m.ShiftInClean(query, idx);
         if (idx >= n) break;  // no window of k clean characters is left
@@ -123,34 +144,17 @@ void ZarnEngine::GetHits(Sequence& query, SearchResultVec& fwd, SearchResultVec&
                 rev.Print(std::cout);
                 std::cout << std::endl;
             } else {
-                auto f = mMerLocations.mLocationLists.find(m);
-                if (f != none) {
-                    foundFwd.emplace_back(idx, &f->second);
-                    fwdCount += f->second.size();
-                }
-                auto r = mMerLocations.mLocationLists.find(rc);
-                if (r != none) {
-                    foundRev.emplace_back(idx, &r->second);
-                    revCount += r->second.size();
-                }
+                collect(m, foundFwd, fwdCount);
+                collect(rc, foundRev, revCount);
             }
         }
         idx++;
     }
 
-    fwd.reserve(fwd.size() + fwdCount);
-    for (const auto& found : foundFwd) {
-        const std::size_t first = fwd.size();
-        mMerLocations.AppendHits(*found.second, fwd);
-        SetQuerySide(fwd, first, found.first - k + 1, found.first, query.mName, n);
-    }
-    rev.reserve(rev.size() + revCount);
-    for (const auto& found : foundRev) {
-        const std::size_t first = rev.size();
-        mMerLocations.AppendHits(*found.second, rev);
-        const int e = n - (found.first - k + 1) - 1;
-        SetQuerySide(rev, first, e - k + 1, e, query.mName, n);
-    }
+    // Forward hits start at the k-mer's first base; reverse hits count
+    // positions on the reverse complement of the query.
+    fill(foundFwd, fwdCount, fwd, [k](int end) { return end - k + 1; });
+    fill(foundRev, revCount, rev, [k, n](int end) { return n - (end - k + 1) - 1 - k + 1; });
 }
 
 void ZarnEngine::Compare(Sequence& query, std::vector<Chain>& fwdChains,
