@@ -10,8 +10,8 @@
 // Positions are 0-based; -1 stands for "none". No member checks a position
 // against the record: callers keep to the limits documented with each member.
 
-#ifndef ZARN_TOOLKIT_SEQUENCE_H
-#define ZARN_TOOLKIT_SEQUENCE_H
+#ifndef TOOLKIT_SEQUENCE_H
+#define TOOLKIT_SEQUENCE_H
 
 #include <iosfwd>
 #include <string>
