@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <istream>
+#include <sstream>
 #include <streambuf>
 #include <string>
 
@@ -68,5 +70,17 @@ private:
     int mFactor;
     int mSlice;
 };
+
+// Reads text twice, whole and handed out `chunk` bytes at a time: the two
+// outcomes must be equal. Returns the outcome of the whole read.
+template <class Read>
+auto ReadWholeAndChunked(const std::string& text, std::size_t chunk, Read read) {
+    std::istringstream whole(text);
+    auto reference = read(whole);
+    ChunkedStreamBuf pieces(text, chunk);
+    std::istream chunked(&pieces);
+    FUZZ_CHECK(read(chunked) == reference);
+    return reference;
+}
 
 #endif

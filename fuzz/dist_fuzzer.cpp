@@ -66,12 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::size_t chunk = 1 + data[1] % 17;
     const std::string text(reinterpret_cast<const char*>(data) + 2, size - 2);
 
-    std::istringstream whole(text);
-    const Outcome reference = Read(whole, minCount);
-
-    ChunkedStreamBuf pieces(text, chunk);
-    std::istream chunked(&pieces);
-    FUZZ_CHECK(Read(chunked, minCount) == reference);
+    const Outcome reference =
+        ReadWholeAndChunked(text, chunk, [&](std::istream& in) { return Read(in, minCount); });
 
     if (reference.status == ReadDistOK) {
         FUZZ_CHECK(reference.k >= 1 && reference.k <= 32);
