@@ -84,45 +84,109 @@ void SetQuerySide(SearchResultVec& hits, std::size_t first, int start, int end,
 
 }  // namespace
 
-void ZarnEngine::GetHits(Sequence& query, SearchResultVec& fwd, SearchResultVec& rev) {
-    typedef decltype(mMerLocations)::LocationList LocationList;
+void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
     const int n = static_cast<int>(query.mBases.size());
     const int k = Mer::mMerSize;
-    // The walk looks every k-mer up once and keeps the lists it finds, so
-    // that both hit lists can be given their exact size before they are
-    // filled: growing them would copy every hit and touch fresh memory.
-    std::vector<std::pair<int, const LocationList*>> foundFwd;
-    std::vector<std::pair<int, const LocationList*>> foundRev;
-    std::size_t fwdCount = 0;
-    std::size_t revCount = 0;
-    const auto none = mMerLocations.mLocationLists.end();
-    // Keeps the list of one strand's k-mer, found once, with the end of the
-    // k-mer's window on the query.
-    int idx = 0;
-    auto collect = [&](const Mer& key, std::vector<std::pair<int, const LocationList*>>& found,
-                       std::size_t& count) {
-        auto it = mMerLocations.mLocationLists.find(key);
+    const auto& lists = mMerLocations.mLocationLists;
+    const auto none = lists.end();
+    const std::size_t words = (static_cast<std::size_t>(n) + 63) / 64;
+    // At most one list per window: reserved whole, only the part used is ever
+    // touched, and the lists are never copied by growth.
+    const std::size_t windows = n >= k ? static_cast<std::size_t>(n - k + 1) : 0;
+    for (FoundLists* found : {&fwd, &rev}) {
+        found->mEnds.assign(words, 0);
+        found->mLists.clear();
+        found->mLists.reserve(windows);
+        found->mHits = 0;
+    }
+    // The k-mers wait in a short ring between the prefetch of their table
+    // slots and their look-ups, so that the look-ups do not stall one by one.
+    struct Pending {
+        Mer mFwd;
+        Mer mRev;
+        int mEnd;
+    };
+    const int kDepth = 16;
+    Pending ring[kDepth];
+    int head = 0, pending = 0;
+    auto keep = [&](const Mer& key, int end, FoundLists& found) {
+        auto it = lists.find(key);
         if (it == none) return;
-        found.emplace_back(idx, &it->second);
-        count += it->second.size();
+        found.mLists.push_back(&it->second);
+        found.mEnds[static_cast<std::size_t>(end) >> 6] |= std::uint64_t(1) << (end & 63);
+        found.mHits += it->second.size();
     };
-    // Appends the hits of the lists found for one strand; firstOf gives the
-    // hit's query start from its window's end.
-    auto fill = [&](const std::vector<std::pair<int, const LocationList*>>& found,
-                    std::size_t count, SearchResultVec& hits, auto firstOf) {
-        hits.reserve(hits.size() + count);
-        for (const auto& f : found) {
-            const std::size_t first = hits.size();
-            mMerLocations.AppendHits(*f.second, hits);
-            const int start = firstOf(f.first);
-            SetQuerySide(hits, first, start, start + k - 1, query.mName, n);
-        }
+    auto lookUpOldest = [&]() {
+        const Pending& p = ring[head];
+        keep(p.mFwd, p.mEnd, fwd);
+        keep(p.mRev, p.mEnd, rev);
+        head = (head + 1) % kDepth;
+        --pending;
     };
+    int idx = 0;
     Mer m;
     while (idx < n) {
         m.ShiftInClean(query, idx);
         if (idx >= n) break;  // no window of k clean characters is left
-        if (mDebug) std::cout << "qIdx=" << idx << "\tMer=" << m.ToString() << std::endl;
+        Mer rc = m;
+        rc.Reverse();
+        if (!m.isThinned(rc) && mRepeatModel.isAcceptableFrequency(m)) {
+            if (pending == kDepth) lookUpOldest();
+            Pending& p = ring[(head + pending) % kDepth];
+            p.mFwd = m;
+            p.mRev = rc;
+            p.mEnd = idx;
+            ++pending;
+            lists.prefetch(m);
+            lists.prefetch(rc);
+        }
+        idx++;
+    }
+    while (pending > 0) lookUpOldest();
+}
+
+void ZarnEngine::FillHits(const Sequence& query, FoundLists& found, bool reverse,
+                          SearchResultVec& hits) {
+    const int n = static_cast<int>(query.mBases.size());
+    const int k = Mer::mMerSize;
+    hits.reserve(hits.size() + found.mHits);
+    const std::size_t count = found.mLists.size();
+    std::size_t next = 0;
+    for (std::size_t w = 0; w < found.mEnds.size(); ++w) {
+        for (std::uint64_t bits = found.mEnds[w]; bits != 0; bits &= bits - 1) {
+            const int end = static_cast<int>(w * 64 + static_cast<unsigned>(__builtin_ctzll(bits)));
+            // The list read a few steps later is fetched now.
+            if (next + 8 < count) __builtin_prefetch(found.mLists[next + 8]->data());
+            const std::size_t first = hits.size();
+            mMerLocations.AppendHits(*found.mLists[next++], hits);
+            // Forward hits start at the k-mer's first base; reverse hits
+            // count positions on the reverse complement of the query.
+            const int start = reverse ? n - end - 1 : end - k + 1;
+            SetQuerySide(hits, first, start, start + k - 1, query.mName, n);
+        }
+    }
+    std::vector<const LocationList*>().swap(found.mLists);
+    std::vector<std::uint64_t>().swap(found.mEnds);
+    found.mHits = 0;
+}
+
+void ZarnEngine::GetHits(Sequence& query, SearchResultVec& fwd, SearchResultVec& rev) {
+    if (!mDebug) {
+        FoundLists fwdFound, revFound;
+        FindLists(query, fwdFound, revFound);
+        FillHits(query, fwdFound, false, fwd);
+        FillHits(query, revFound, true, rev);
+        return;
+    }
+    // The dumps show each list as it grows, so both are filled during the walk.
+    const int n = static_cast<int>(query.mBases.size());
+    const int k = Mer::mMerSize;
+    int idx = 0;
+    Mer m;
+    while (idx < n) {
+        m.ShiftInClean(query, idx);
+        if (idx >= n) break;  // no window of k clean characters is left
+        std::cout << "qIdx=" << idx << "\tMer=" << m.ToString() << std::endl;
 
         Mer rc = m;
         rc.Reverse();
@@ -130,54 +194,52 @@ void ZarnEngine::GetHits(Sequence& query, SearchResultVec& fwd, SearchResultVec&
             const int start = idx - k + 1;
             // Reverse hits count positions on the reverse complement of the query.
             const int e = n - start - 1;
-            if (mDebug) {
-                // The dumps show each list as it grows, so it is filled here.
-                std::size_t first = fwd.size();
-                mMerLocations.FindMerLocations(m, fwd);
-                SetQuerySide(fwd, first, start, idx, query.mName, n);
-                std::cout << "FWD: " << m.ToString() << std::endl;
-                fwd.Print(std::cout);
-                first = rev.size();
-                mMerLocations.FindMerLocations(rc, rev);
-                SetQuerySide(rev, first, e - k + 1, e, query.mName, n);
-                std::cout << "REV: " << rc.ToString() << std::endl;
-                rev.Print(std::cout);
-                std::cout << std::endl;
-            } else {
-                collect(m, foundFwd, fwdCount);
-                collect(rc, foundRev, revCount);
-            }
+            std::size_t first = fwd.size();
+            mMerLocations.FindMerLocations(m, fwd);
+            SetQuerySide(fwd, first, start, idx, query.mName, n);
+            std::cout << "FWD: " << m.ToString() << std::endl;
+            fwd.Print(std::cout);
+            first = rev.size();
+            mMerLocations.FindMerLocations(rc, rev);
+            SetQuerySide(rev, first, e - k + 1, e, query.mName, n);
+            std::cout << "REV: " << rc.ToString() << std::endl;
+            rev.Print(std::cout);
+            std::cout << std::endl;
         }
         idx++;
     }
-
-    // Forward hits start at the k-mer's first base; reverse hits count
-    // positions on the reverse complement of the query.
-    fill(foundFwd, fwdCount, fwd, [k](int end) { return end - k + 1; });
-    fill(foundRev, revCount, rev, [k, n](int end) { return n - (end - k + 1) - 1 - k + 1; });
 }
 
 void ZarnEngine::Compare(Sequence& query, std::vector<Chain>& fwdChains,
                          std::vector<Chain>& revChains) {
-    // The two lists keep their capacity from record to record: only their
-    // hits are freed.
-    SearchResultVec& fwd = mFwdHits;
-    SearchResultVec& rev = mRevHits;
-    fwd.clear();
-    rev.clear();
-    GetHits(query, fwd, rev);
+    HitChainer chainer;
+    chainer.mMinScore = mMinScore;
     if (mDebug) {
+        SearchResultVec fwd, rev;
+        GetHits(query, fwd, rev);
         std::cout << std::endl << std::endl << "\nFwdHits:" << std::endl;
         fwd.Print(std::cout);
         std::cout << "RevHits:" << std::endl;
         rev.Print(std::cout);
+        chainer.ComputeChains(fwd, fwdChains);
+        chainer.ComputeChains(rev, revChains);
+        return;
     }
-    HitChainer chainer;
-    chainer.mMinScore = mMinScore;
-    chainer.ComputeChains(fwd, fwdChains);
-    chainer.ComputeChains(rev, revChains);
-    fwd.clear();
-    rev.clear();
+    // One strand at a time: its list is filled, chained and emptied before
+    // the other strand's is filled, so the two never coexist. The list keeps
+    // its capacity for the next strand and record unless that is more than
+    // twice what they need.
+    FoundLists fwdFound, revFound;
+    FindLists(query, fwdFound, revFound);
+    auto chain = [&](FoundLists& found, bool reverse, std::vector<Chain>& chains) {
+        mHits.clear();
+        if (mHits.capacity() / 2 > found.mHits) SearchResultVec().swap(mHits);
+        FillHits(query, found, reverse, mHits);
+        chainer.ComputeChains(mHits, chains);
+        mHits.clear();
+    };
+    chain(fwdFound, false, fwdChains);
+    chain(revFound, true, revChains);
 }
 
 bool ZarnEngine::Compare(std::istream& in, std::ostream& out) {

@@ -16,6 +16,8 @@
 #ifndef KMER_ZARNENGINE_H
 #define KMER_ZARNENGINE_H
 
+#include <cstddef>
+#include <cstdint>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -87,9 +89,25 @@ public:
     bool Compare(std::istream& in, std::ostream& out);
 
 private:
-    // Hit lists of the record being compared, reused across records.
-    SearchResultVec mFwdHits;
-    SearchResultVec mRevHits;
+    typedef Mer2SequenceLocationMap<MerHashF, BigSequenceLocation, MerSymmetricHashF>::LocationList
+        LocationList;
+    // The stored lists that one strand's k-mers found, in query order, with a
+    // bit set at the window end of each k-mer that found one.
+    struct FoundLists {
+        std::vector<const LocationList*> mLists;
+        std::vector<std::uint64_t> mEnds;
+        std::size_t mHits = 0;
+    };
+
+    // Looks every selected k-mer of the query up once, on both strands.
+    void FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev);
+    // Appends the hits of the found lists to hits (exactly sized), then frees
+    // found.
+    void FillHits(const Sequence& query, FoundLists& found, bool reverse, SearchResultVec& hits);
+
+    // Hit list of the strand being chained, reused by both strands and across
+    // records.
+    SearchResultVec mHits;
 };
 
 #endif
