@@ -196,6 +196,67 @@ void JoinHit(const HitCoords& hit, size_t first, size_t p, Chain& chain, Segment
     joined[p] = true;
 }
 
+// True when every hit of the list lies on the source record of its first hit.
+bool OneRecord(const SearchResultVec& hits) {
+    for (const SearchResult& hit : hits)
+        if (hit.mSourceSize != hits[0].mSourceSize || hit.mSourceName != hits[0].mSourceName)
+            return false;
+    return true;
+}
+
+// The greedy forward scan over a sorted list. Scan position p holds the
+// coordinates at(p); sorted hit i stands at scan position firstOf(i), and the
+// run of its record's hits ends before stopOf(i). A chain's hits are gathered
+// as scan positions first, so that its segments are allocated once at their
+// exact count, and the chain is built in place.
+template <class At, class FirstOf, class StopOf>
+void GreedyChains(const SearchResultVec& hits, At at, FirstOf firstOf, StopOf stopOf, int32_t width,
+                  int32_t length, std::vector<Chain>& chains) {
+    const size_t n = hits.size();
+    std::vector<bool> joined(n, false);
+    std::vector<uint32_t> members;
+    const int32_t limit = Add32(length, width);
+    for (size_t i = 0; i < n; ++i) {
+        const size_t first = firstOf(i);
+        if (joined[first]) continue;
+        const HitCoords start = at(first);
+        int32_t sourceEnd = static_cast<int32_t>(start.mSourceEnd);
+        int32_t queryEnd = static_cast<int32_t>(start.mQueryEnd);
+        int bases = HitLength(start);
+        members.clear();
+        for (size_t p = first + 1, end = stopOf(i); p < end; ++p) {
+            if (joined[p]) continue;
+            const HitCoords hit = at(p);
+            // Sorted by source start: no later hit can reach the window either.
+            if (hit.mSourceStart > static_cast<uint32_t>(Add32(sourceEnd, limit))) break;
+            if (!Near(sourceEnd, queryEnd, static_cast<int32_t>(hit.mSourceStart),
+                      static_cast<int32_t>(hit.mQueryStart), width, length))
+                continue;
+            joined[p] = true;
+            members.push_back(static_cast<uint32_t>(p));
+            bases = SaturatingAdd(bases, HitLength(hit));
+            sourceEnd = static_cast<int32_t>(hit.mSourceEnd);
+            queryEnd = static_cast<int32_t>(hit.mQueryEnd);
+        }
+        chains.emplace_back();
+        Chain& chain = chains.back();
+        const SearchResult& head = hits[i];
+        chain.mSourceName = head.mSourceName;
+        chain.mSourceSize = static_cast<int>(head.mSourceSize);
+        chain.mQueryName = head.mQueryName;
+        chain.mQuerySize = static_cast<int>(head.mQuerySize);
+        chain.mSourceBegin = static_cast<int32_t>(start.mSourceStart);
+        chain.mQueryBegin = static_cast<int32_t>(start.mQueryStart);
+        chain.mSourceEnd = sourceEnd;
+        chain.mQueryEnd = queryEnd;
+        chain.mBases = bases;
+        if (members.empty()) continue;
+        chain.mSegments.resize(members.size() + 1);
+        TakeHit(start, chain.mSegments[0]);
+        for (size_t j = 0; j < members.size(); ++j) TakeHit(at(members[j]), chain.mSegments[j + 1]);
+    }
+}
+
 }  // namespace
 
 bool HitChainer::InWindow(Chain& chain, SearchResult& hit) {
@@ -210,28 +271,22 @@ bool HitChainer::InWindow(Chain& chain, SearchResult& hit) {
 void HitChainer::ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains) {
     hits.sortBySourceStart();
     const size_t n = hits.size();
-    const RecordGroups groups(hits);
-    const std::vector<HitCoords>& coords = groups.mCoords;
-    std::vector<bool> joined(n, false);
-    Chain chain;
-    Segment seg;
-    const int32_t limit = Add32(mWindowLength, mWindowWidth);
-    for (size_t i = 0; i < n; ++i) {
-        const size_t first = groups.mPosition[i];
-        if (joined[first]) continue;
-        StartChain(hits[i], coords[first], chain, seg);
-        for (size_t p = first + 1, end = groups.end(i); p < end; ++p) {
-            if (joined[p]) continue;
-            const HitCoords& hit = coords[p];
-            // Sorted by source start: no later hit can reach the window either.
-            if (hit.mSourceStart > static_cast<uint32_t>(Add32(chain.mSourceEnd, limit))) break;
-            if (!Near(chain.mSourceEnd, chain.mQueryEnd, static_cast<int32_t>(hit.mSourceStart),
-                      static_cast<int32_t>(hit.mQueryStart), mWindowWidth, mWindowLength))
-                continue;
-            JoinHit(hit, first, p, chain, seg, joined);
-        }
-        chains.push_back(chain);
+    if (OneRecord(hits)) {
+        // The common case: the list order is the scan order, read in place.
+        auto at = [&hits](size_t p) {
+            const SearchResult& hit = hits[p];
+            return HitCoords{hit.mSourceStart, hit.mSourceEnd, hit.mQueryStart, hit.mQueryEnd};
+        };
+        GreedyChains(
+            hits, at, [](size_t i) { return i; }, [n](size_t) { return n; }, mWindowWidth,
+            mWindowLength, chains);
+        return;
     }
+    const RecordGroups groups(hits);
+    GreedyChains(
+        hits, [&groups](size_t p) { return groups.mCoords[p]; },
+        [&groups](size_t i) { return static_cast<size_t>(groups.mPosition[i]); },
+        [&groups](size_t i) { return groups.end(i); }, mWindowWidth, mWindowLength, chains);
 }
 
 void HitChainer::ComputeChains0(SearchResultVec& hits, std::vector<Chain>& chains) {
