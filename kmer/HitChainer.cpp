@@ -1,7 +1,9 @@
 #include "kmer/HitChainer.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <utility>
 
 #include "toolkit/CLibraryAdditions.h"
 #include "toolkit/ParseUtils.h"
@@ -204,43 +206,85 @@ bool OneRecord(const SearchResultVec& hits) {
     return true;
 }
 
-// The greedy forward scan over a sorted list. Scan position p holds the
-// coordinates at(p); sorted hit i stands at scan position firstOf(i), and the
-// run of its record's hits ends before stopOf(i). A chain's hits are gathered
-// as scan positions first, so that its segments are allocated once at their
-// exact count, and the chain is built in place.
-template <class At, class FirstOf, class StopOf>
-void GreedyChains(const SearchResultVec& hits, At at, FirstOf firstOf, StopOf stopOf, int32_t width,
-                  int32_t length, std::vector<Chain>& chains) {
-    const size_t n = hits.size();
-    std::vector<bool> joined(n, false);
-    std::vector<uint32_t> members;
+// The list indices of the hits grouped by source record (name and size):
+// record by record in the order they are first seen, each in list order;
+// record g holds order[bounds[g]] .. order[bounds[g + 1] - 1].
+void RecordRuns(const SearchResultVec& hits, std::vector<uint32_t>& order,
+                std::vector<size_t>& bounds) {
+    RecordIds ids;
+    // Calls f(i, record of hit i) for every hit; neighbouring hits of one
+    // record need no look-up. A second walk finds the same records.
+    auto each = [&](auto f) {
+        const SearchResult* last = nullptr;
+        uint32_t id = 0;
+        for (size_t i = 0; i < hits.size(); ++i) {
+            const SearchResult& hit = hits[i];
+            if (!last || hit.mSourceSize != last->mSourceSize ||
+                hit.mSourceName != last->mSourceName) {
+                id = ids.Id(hit.mSourceName, hit.mSourceSize);
+                last = &hit;
+            }
+            f(i, id);
+        }
+    };
+    std::vector<size_t> next;
+    each([&](size_t, uint32_t id) {
+        if (id == next.size()) next.push_back(0);
+        ++next[id];
+    });
+    bounds.assign(next.size() + 1, 0);
+    for (size_t g = 0; g < next.size(); ++g) {
+        bounds[g + 1] = bounds[g] + next[g];
+        next[g] = bounds[g];
+    }
+    order.resize(hits.size());
+    each([&](size_t i, uint32_t id) { order[next[id]++] = static_cast<uint32_t>(i); });
+}
+
+inline HitCoords CoordsOf(const SearchResult& hit) {
+    return HitCoords{hit.mSourceStart, hit.mSourceEnd, hit.mQueryStart, hit.mQueryEnd};
+}
+
+// The greedy forward scan over the m hits of one source record:
+// indexOf(q) is the list index of the record's hit q, in list order. Each
+// chain is built in place at the end of chains; firsts, when given, receives
+// the list index of its first hit. The flags of joined and mine are by list
+// index; a chain marks its hits in mine while it scans, then gathers them
+// into segments allocated once at their exact count.
+template <class IndexOf>
+void ChainRecord(const SearchResultVec& hits, size_t m, IndexOf indexOf, int32_t width,
+                 int32_t length, std::vector<bool>& joined, std::vector<bool>& mine,
+                 std::vector<Chain>& chains, std::vector<uint32_t>* firsts) {
     const int32_t limit = Add32(length, width);
-    for (size_t i = 0; i < n; ++i) {
-        const size_t first = firstOf(i);
-        if (joined[first]) continue;
-        const HitCoords start = at(first);
+    for (size_t q = 0; q < m; ++q) {
+        const size_t i = indexOf(q);
+        if (joined[i]) continue;
+        const SearchResult& head = hits[i];
+        const HitCoords start = CoordsOf(head);
         int32_t sourceEnd = static_cast<int32_t>(start.mSourceEnd);
         int32_t queryEnd = static_cast<int32_t>(start.mQueryEnd);
         int bases = HitLength(start);
-        members.clear();
-        for (size_t p = first + 1, end = stopOf(i); p < end; ++p) {
-            if (joined[p]) continue;
-            const HitCoords hit = at(p);
+        size_t count = 0, last = q;
+        for (size_t p = q + 1; p < m; ++p) {
+            if (p + 8 < m) __builtin_prefetch(&hits[indexOf(p + 8)]);
+            const size_t h = indexOf(p);
+            if (joined[h]) continue;
+            const HitCoords hit = CoordsOf(hits[h]);
             // Sorted by source start: no later hit can reach the window either.
             if (hit.mSourceStart > static_cast<uint32_t>(Add32(sourceEnd, limit))) break;
             if (!Near(sourceEnd, queryEnd, static_cast<int32_t>(hit.mSourceStart),
                       static_cast<int32_t>(hit.mQueryStart), width, length))
                 continue;
-            joined[p] = true;
-            members.push_back(static_cast<uint32_t>(p));
+            joined[h] = true;
+            mine[h] = true;
+            ++count;
+            last = p;
             bases = SaturatingAdd(bases, HitLength(hit));
             sourceEnd = static_cast<int32_t>(hit.mSourceEnd);
             queryEnd = static_cast<int32_t>(hit.mQueryEnd);
         }
         chains.emplace_back();
         Chain& chain = chains.back();
-        const SearchResult& head = hits[i];
         chain.mSourceName = head.mSourceName;
         chain.mSourceSize = static_cast<int>(head.mSourceSize);
         chain.mQueryName = head.mQueryName;
@@ -250,10 +294,18 @@ void GreedyChains(const SearchResultVec& hits, At at, FirstOf firstOf, StopOf st
         chain.mSourceEnd = sourceEnd;
         chain.mQueryEnd = queryEnd;
         chain.mBases = bases;
-        if (members.empty()) continue;
-        chain.mSegments.resize(members.size() + 1);
-        TakeHit(start, chain.mSegments[0]);
-        for (size_t j = 0; j < members.size(); ++j) TakeHit(at(members[j]), chain.mSegments[j + 1]);
+        if (firsts) firsts->push_back(static_cast<uint32_t>(i));
+        if (count == 0) continue;
+        chain.mSegments.reserve(count + 1);
+        chain.mSegments.emplace_back();
+        TakeHit(start, chain.mSegments.back());
+        for (size_t p = q + 1; p <= last; ++p) {
+            const size_t h = indexOf(p);
+            if (!mine[h]) continue;
+            mine[h] = false;
+            chain.mSegments.emplace_back();
+            TakeHit(CoordsOf(hits[h]), chain.mSegments.back());
+        }
     }
 }
 
@@ -271,22 +323,37 @@ bool HitChainer::InWindow(Chain& chain, SearchResult& hit) {
 void HitChainer::ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains) {
     hits.sortBySourceStart();
     const size_t n = hits.size();
+    std::vector<bool> joined(n, false), mine(n, false);
     if (OneRecord(hits)) {
-        // The common case: the list order is the scan order, read in place.
-        auto at = [&hits](size_t p) {
-            const SearchResult& hit = hits[p];
-            return HitCoords{hit.mSourceStart, hit.mSourceEnd, hit.mQueryStart, hit.mQueryEnd};
-        };
-        GreedyChains(
-            hits, at, [](size_t i) { return i; }, [n](size_t) { return n; }, mWindowWidth,
-            mWindowLength, chains);
+        // The common case: the list is the record's scan order, read in place.
+        ChainRecord(
+            hits, n, [](size_t q) { return q; }, mWindowWidth, mWindowLength, joined, mine, chains,
+            nullptr);
         return;
     }
-    const RecordGroups groups(hits);
-    GreedyChains(
-        hits, [&groups](size_t p) { return groups.mCoords[p]; },
-        [&groups](size_t i) { return static_cast<size_t>(groups.mPosition[i]); },
-        [&groups](size_t i) { return groups.end(i); }, mWindowWidth, mWindowLength, chains);
+    // Records do not share chains: each is chained on its own, then the
+    // chains are put in the order of their first hits.
+    std::vector<uint32_t> order;
+    std::vector<size_t> bounds;
+    RecordRuns(hits, order, bounds);
+    const size_t base = chains.size();
+    std::vector<uint32_t> firsts;
+    for (size_t g = 0; g + 1 < bounds.size(); ++g) {
+        const uint32_t* run = order.data() + bounds[g];
+        ChainRecord(
+            hits, bounds[g + 1] - bounds[g],
+            [run](size_t q) { return static_cast<size_t>(run[q]); }, mWindowWidth, mWindowLength,
+            joined, mine, chains, &firsts);
+    }
+    std::vector<uint32_t>().swap(order);
+    std::vector<uint32_t> rank(firsts.size());
+    for (size_t c = 0; c < rank.size(); ++c) rank[c] = static_cast<uint32_t>(c);
+    std::sort(rank.begin(), rank.end(),
+              [&firsts](uint32_t a, uint32_t b) { return firsts[a] < firsts[b]; });
+    std::vector<Chain> sorted;
+    sorted.reserve(rank.size());
+    for (uint32_t c : rank) sorted.push_back(std::move(chains[base + c]));
+    for (size_t c = 0; c < sorted.size(); ++c) chains[base + c] = std::move(sorted[c]);
 }
 
 void HitChainer::ComputeChains0(SearchResultVec& hits, std::vector<Chain>& chains) {

@@ -5,6 +5,10 @@
 #include <iostream>
 #include <utility>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 #include "toolkit/FASTAFile.h"
 #include "toolkit/InputFile.h"
 
@@ -82,6 +86,22 @@ void SetQuerySide(SearchResultVec& hits, std::size_t first, int start, int end,
     }
 }
 
+// Asks for huge pages under a large buffer that is about to be written: a
+// hit list of a whole genome is hundreds of megabytes, and taking it a small
+// page per fault costs more than writing it.
+void AdviseHugePages(void* data, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    const std::uintptr_t huge = std::uintptr_t(1) << 21;
+    if (bytes < 4 * huge) return;
+    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(data) + huge - 1) & ~(huge - 1);
+    const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(huge - 1);
+    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
 }  // namespace
 
 void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
@@ -150,6 +170,7 @@ void ZarnEngine::FillHits(const Sequence& query, FoundLists& found, bool reverse
     const int n = static_cast<int>(query.mBases.size());
     const int k = Mer::mMerSize;
     hits.reserve(hits.size() + found.mHits);
+    AdviseHugePages(hits.data(), hits.capacity() * sizeof(SearchResult));
     const std::size_t count = found.mLists.size();
     std::size_t next = 0;
     for (std::size_t w = 0; w < found.mEnds.size(); ++w) {
