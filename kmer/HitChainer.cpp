@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "toolkit/CLibraryAdditions.h"
+#include "toolkit/HugePages.h"
 #include "toolkit/ParseUtils.h"
 
 namespace {
@@ -237,6 +238,7 @@ void RecordRuns(const SearchResultVec& hits, std::vector<uint32_t>& order,
         bounds[g + 1] = bounds[g] + next[g];
         next[g] = bounds[g];
     }
+    ReserveHuge(order, hits.size());
     order.resize(hits.size());
     each([&](size_t i, uint32_t id) { order[next[id]++] = static_cast<uint32_t>(i); });
 }
@@ -296,7 +298,7 @@ void ChainRecord(const SearchResultVec& hits, size_t m, IndexOf indexOf, int32_t
         chain.mBases = bases;
         if (firsts) firsts->push_back(static_cast<uint32_t>(i));
         if (count == 0) continue;
-        chain.mSegments.reserve(count + 1);
+        ReserveHuge(chain.mSegments, count + 1);
         chain.mSegments.emplace_back();
         TakeHit(start, chain.mSegments.back());
         for (size_t p = q + 1; p <= last; ++p) {

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "toolkit/HugePages.h"
+
 void SearchResultVec::add(std::string& name, long size, long start, long end) {
     emplace_back();
     SearchResult& hit = back();
@@ -94,7 +96,9 @@ void SearchResultVec::SortByKey(uint32_t SearchResult::*key,
     }
     // Key in the high half, first position in the low half: every word is
     // unique, so their plain order is the stable order of the hits.
-    std::vector<uint64_t> word(n);
+    std::vector<uint64_t> word;
+    ReserveHuge(word, n);
+    word.resize(n);
     uint32_t lowKey = 0xFFFFFFFFu, highKey = 0;
     for (size_t i = 0; i < n; ++i) {
         const uint32_t x = v[i].*key;

@@ -5,11 +5,8 @@
 #include <iostream>
 #include <utility>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
 #include "toolkit/FASTAFile.h"
+#include "toolkit/HugePages.h"
 #include "toolkit/InputFile.h"
 
 ZarnEngine::ZarnEngine() : mSpareSequences(), mSpareNameMap(), mMerLocations(), mRepeatModel() {
@@ -86,22 +83,6 @@ void SetQuerySide(SearchResultVec& hits, std::size_t first, int start, int end,
     }
 }
 
-// Asks for huge pages under a large buffer that is about to be written: a
-// hit list of a whole genome is hundreds of megabytes, and taking it a small
-// page per fault costs more than writing it.
-void AdviseHugePages(void* data, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    const std::uintptr_t huge = std::uintptr_t(1) << 21;
-    if (bytes < 4 * huge) return;
-    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(data) + huge - 1) & ~(huge - 1);
-    const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(huge - 1);
-    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#else
-    (void)data;
-    (void)bytes;
-#endif
-}
-
 }  // namespace
 
 void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
@@ -116,7 +97,7 @@ void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
     for (FoundLists* found : {&fwd, &rev}) {
         found->mEnds.assign(words, 0);
         found->mLists.clear();
-        found->mLists.reserve(windows);
+        ReserveHuge(found->mLists, windows);
         found->mHits = 0;
     }
     // The k-mers wait in a short ring between the prefetch of their table
@@ -134,7 +115,6 @@ void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
         if (it == none) return;
         found.mLists.push_back(&it->second);
         found.mEnds[static_cast<std::size_t>(end) >> 6] |= std::uint64_t(1) << (end & 63);
-        found.mHits += it->second.size();
     };
     auto lookUpOldest = [&]() {
         const Pending& p = ring[head];
@@ -163,20 +143,33 @@ void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
         idx++;
     }
     while (pending > 0) lookUpOldest();
+    // The lists' sizes are read apart from the look-ups, each fetched ahead,
+    // so that no look-up waits for a list it does not need yet.
+    for (FoundLists* found : {&fwd, &rev}) {
+        const std::vector<const LocationList*>& v = found->mLists;
+        std::size_t total = 0;
+        for (std::size_t j = 0; j < v.size(); ++j) {
+            if (j + 16 < v.size()) __builtin_prefetch(v[j + 16]);
+            total += v[j]->size();
+        }
+        found->mHits = total;
+    }
 }
 
 void ZarnEngine::FillHits(const Sequence& query, FoundLists& found, bool reverse,
                           SearchResultVec& hits) {
     const int n = static_cast<int>(query.mBases.size());
     const int k = Mer::mMerSize;
-    hits.reserve(hits.size() + found.mHits);
-    AdviseHugePages(hits.data(), hits.capacity() * sizeof(SearchResult));
+    // A whole genome's list is hundreds of megabytes: huge pages save most
+    // of the page faults of filling it.
+    ReserveHuge(hits, hits.size() + found.mHits);
     const std::size_t count = found.mLists.size();
     std::size_t next = 0;
     for (std::size_t w = 0; w < found.mEnds.size(); ++w) {
         for (std::uint64_t bits = found.mEnds[w]; bits != 0; bits &= bits - 1) {
             const int end = static_cast<int>(w * 64 + static_cast<unsigned>(__builtin_ctzll(bits)));
-            // The list read a few steps later is fetched now.
+            // The lists read a few steps later are fetched now.
+            if (next + 16 < count) __builtin_prefetch(found.mLists[next + 16]);
             if (next + 8 < count) __builtin_prefetch(found.mLists[next + 8]->data());
             const std::size_t first = hits.size();
             mMerLocations.AppendHits(*found.mLists[next++], hits);
