@@ -270,10 +270,12 @@ void ChainRecord(const SearchResultVec& hits, size_t m, IndexOf indexOf, int32_t
         for (size_t p = q + 1; p < m; ++p) {
             if (p + 8 < m) __builtin_prefetch(&hits[indexOf(p + 8)]);
             const size_t h = indexOf(p);
-            if (joined[h]) continue;
             const HitCoords hit = CoordsOf(hits[h]);
             // Sorted by source start: no later hit can reach the window either.
+            // Tested before the join flag, so that a run of hits joined by an
+            // earlier chain is not walked past the window.
             if (hit.mSourceStart > static_cast<uint32_t>(Add32(sourceEnd, limit))) break;
+            if (joined[h]) continue;
             if (!Near(sourceEnd, queryEnd, static_cast<int32_t>(hit.mSourceStart),
                       static_cast<int32_t>(hit.mQueryStart), width, length))
                 continue;
