@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -191,6 +194,85 @@ TEST(HitChainerTest, ManyInterleavedRecordsChainApart) {
                                            std::to_string(s) + ".." + std::to_string(e) +
                                            " read7 900 " + std::to_string(s) + ".." +
                                            std::to_string(e) + " segs=2 bases=64");
+    }
+}
+
+// The greedy scan written out plainly over a stably sorted copy: every hit
+// is compared with the chain's record by name and size, and the segments are
+// the joined hits in scan order.
+std::vector<std::string> PlainChains(SearchResultVec hits, int width, int length) {
+    std::stable_sort(hits.begin(), hits.end(), SearchResultVec::cmpBySourceStart);
+    std::vector<bool> joined(hits.size(), false);
+    std::vector<std::string> out;
+    for (size_t i = 0; i < hits.size(); ++i) {
+        if (joined[i]) continue;
+        const SearchResult& head = hits[i];
+        uint32_t end = head.mSourceEnd, qEnd = head.mQueryEnd;
+        long bases = head.mSourceEnd - head.mSourceStart + 1;
+        std::ostringstream segs;
+        int count = 0;
+        for (size_t j = i + 1; j < hits.size(); ++j) {
+            const SearchResult& h = hits[j];
+            if (h.mSourceName != head.mSourceName || h.mSourceSize != head.mSourceSize) continue;
+            if (h.mSourceStart > end + static_cast<uint32_t>(width + length)) break;
+            if (joined[j]) continue;
+            const long diag = static_cast<long>(h.mSourceStart) + qEnd - end;
+            const long anti = static_cast<long>(qEnd) + end - h.mSourceStart;
+            const long q = h.mQueryStart;
+            if (!(q < diag + width && q > diag - width && q > anti - length && q < anti + length))
+                continue;
+            if (count++ == 0) segs << " " << head.mSourceStart << "/" << head.mQueryStart;
+            segs << " " << h.mSourceStart << "/" << h.mQueryStart;
+            joined[j] = true;
+            bases += h.mSourceEnd - h.mSourceStart + 1;
+            end = h.mSourceEnd;
+            qEnd = h.mQueryEnd;
+        }
+        out.push_back(head.mSourceName + " " + std::to_string(head.mSourceSize) + " " +
+                      std::to_string(head.mSourceStart) + ".." + std::to_string(end) + " " +
+                      std::to_string(head.mQueryStart) + ".." + std::to_string(qEnd) + " " +
+                      std::to_string(bases) + segs.str());
+    }
+    return out;
+}
+
+// Random lists of a few records (one name under two sizes among them), hits
+// along shared diagonals with scattered repeats and equal source starts: the
+// chainer gives the chains, their order and their segments of the plain scan.
+TEST(HitChainerTest, ComputeChainsMatchesPlainScanOnRandomLists) {
+    std::mt19937 random(7);
+    const struct { long name, size; } records[] = {{0, 5000}, {1, 700}, {0, 800}, {2, 5000}};
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        const int recordCount = round % 4 + 1;  // one record: the in-place path
+        std::vector<HitRow> rows;
+        std::vector<std::string> names = {"chrA", "chrB", "chrC"};
+        const int n = 50 + static_cast<int>(random() % 400);
+        for (int i = 0; i < n; ++i) {
+            const auto& r = records[random() % recordCount];
+            const unsigned long diagonal = random() % 4 * 300;
+            const unsigned long s = random() % 3000;
+            const unsigned long q = random() % 5 == 0 ? random() % 4000 : s + diagonal;
+            rows.push_back({s, q, 20 + random() % 20, names[r.name].c_str(), r.size});
+        }
+        SearchResultVec hits = Hits(rows);
+        HitChainer chainer;
+        const std::vector<std::string> expected =
+            PlainChains(hits, chainer.mWindowWidth, chainer.mWindowLength);
+        std::vector<Chain> chains;
+        chainer.ComputeChains(hits, chains);
+        std::vector<std::string> got;
+        for (const Chain& c : chains) {
+            std::string line = c.mSourceName + " " + std::to_string(c.mSourceSize) + " " +
+                               std::to_string(c.mSourceBegin) + ".." +
+                               std::to_string(c.mSourceEnd) + " " + std::to_string(c.mQueryBegin) +
+                               ".." + std::to_string(c.mQueryEnd) + " " + std::to_string(c.mBases);
+            for (const Segment& seg : c.mSegments)
+                line +=
+                    " " + std::to_string(seg.mSourceStart) + "/" + std::to_string(seg.mQueryStart);
+            got.push_back(line);
+        }
+        ASSERT_EQ(got, expected);
     }
 }
 
