@@ -164,6 +164,8 @@ void ZarnEngine::FillHits(const Sequence& query, FoundLists& found, bool reverse
     // of the page faults of filling it.
     ReserveHuge(hits, hits.size() + found.mHits);
     const std::size_t count = found.mLists.size();
+    const std::vector<std::string>& names = mMerLocations.mSourceNames;
+    const std::vector<int>& sizes = mMerLocations.mSourceSizes;
     std::size_t next = 0;
     for (std::size_t w = 0; w < found.mEnds.size(); ++w) {
         for (std::uint64_t bits = found.mEnds[w]; bits != 0; bits &= bits - 1) {
@@ -171,12 +173,36 @@ void ZarnEngine::FillHits(const Sequence& query, FoundLists& found, bool reverse
             // The lists read a few steps later are fetched now.
             if (next + 16 < count) __builtin_prefetch(found.mLists[next + 16]);
             if (next + 8 < count) __builtin_prefetch(found.mLists[next + 8]->data());
-            const std::size_t first = hits.size();
-            mMerLocations.AppendHits(*found.mLists[next++], hits);
+            const LocationList& list = *found.mLists[next++];
             // Forward hits start at the k-mer's first base; reverse hits
             // count positions on the reverse complement of the query.
             const int start = reverse ? n - end - 1 : end - k + 1;
-            SetQuerySide(hits, first, start, start + k - 1, query.mName, n);
+            bool named = true;
+            for (const BigSequenceLocation& loc : list)
+                named = named && static_cast<std::size_t>(loc.sourceIdx()) < names.size();
+            if (!named) {
+                // The index's own path reports a location without a record.
+                const std::size_t first = hits.size();
+                mMerLocations.AppendHits(list, hits);
+                SetQuerySide(hits, first, start, start + k - 1, query.mName, n);
+                continue;
+            }
+            // Each hit is written whole at once, as AppendHits and
+            // SetQuerySide together would leave it.
+            for (const BigSequenceLocation& loc : list) {
+                const std::size_t i = static_cast<std::size_t>(loc.sourceIdx());
+                const long sourceStart = loc.sourceStart();
+                hits.emplace_back();
+                SearchResult& hit = hits.back();
+                hit.mSourceStart = static_cast<uint32_t>(sourceStart);
+                hit.mSourceEnd = static_cast<uint32_t>(sourceStart + k - 1);
+                hit.mSourceName = names[i];
+                hit.mSourceSize = static_cast<uint32_t>(sizes[i]);
+                hit.mQueryStart = static_cast<uint32_t>(start);
+                hit.mQueryEnd = static_cast<uint32_t>(start + k - 1);
+                hit.mQueryName = query.mName;
+                hit.mQuerySize = static_cast<uint32_t>(n);
+            }
         }
     }
     std::vector<const LocationList*>().swap(found.mLists);
