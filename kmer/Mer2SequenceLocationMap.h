@@ -202,6 +202,9 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
         if (end == LineEnd::EndOfInput) break;
     }
     storeBatch();
+    // The table was sized from the file, for as many k-mers as it has bytes:
+    // a source with repeats has far fewer distinct ones.
+    mLocationLists.shrink_to_fit();
     mStopLine = status == SourceScanStatus::Ok ? 0 : lineNo;
     mSourceSizes.push_back(pos);
     return status;

@@ -170,6 +170,15 @@ public:
         if constexpr (!kValueInSlot) mChunks.reserve((entries >> kChunkBits) + 1);
     }
 
+    // Gives back the slots beyond what the entries need at 70% load, as after
+    // a reserve for more entries than came; a table that would shrink by less
+    // than a quarter stays as it is. Its slots are read in order and written
+    // to homes in the same order, so the pass streams through both arrays.
+    void shrink_to_fit() {
+        const std::size_t slots = std::max<std::size_t>((mSize * 10 + 6) / 7 + 1, 16);
+        if (slots < mSlots.Size() / 4 * 3) Rehash(slots);
+    }
+
     // Asks for m's home slot to be brought into the cache, ahead of a lookup
     // or insertion of m a little later.
     void prefetch(const Mer& m) const { __builtin_prefetch(&mSlots[Home(m)], 1); }
