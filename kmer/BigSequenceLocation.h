@@ -110,7 +110,6 @@ private:
     struct alignas(Align > alignof(void*) ? Align : alignof(void*)) Cell {
         unsigned char mBytes[Size > sizeof(void*) ? Size : sizeof(void*)];
     };
-    static_assert((std::size_t(64) << 10) % sizeof(Cell) == 0, "cells fill a block");
     static constexpr std::size_t kHugeBlockShift = 5;  // 64 KiB << 5 = 2 MiB
     struct State {
         std::vector<HugeBlock> mBlocks;
@@ -124,11 +123,13 @@ private:
     }
 };
 
-// Allocator of the location lists: lists of one, two or four elements (the
-// capacities of a short list growing by doubling) from CellPool, others from
-// the heap.
+// Allocator of the location lists: lists of one to four elements from
+// CellPool, others from the heap.
 template <class T>
 class LocationListAllocator {
+    template <std::size_t N>
+    using Cells = CellPool<N * sizeof(T), alignof(T)>;
+
 public:
     typedef T value_type;
     LocationListAllocator() noexcept {}
@@ -137,11 +138,13 @@ public:
     T* allocate(std::size_t n) {
         switch (n) {
             case 1:
-                return static_cast<T*>(CellPool<sizeof(T), alignof(T)>::Take());
+                return static_cast<T*>(Cells<1>::Take());
             case 2:
-                return static_cast<T*>(CellPool<2 * sizeof(T), alignof(T)>::Take());
+                return static_cast<T*>(Cells<2>::Take());
+            case 3:
+                return static_cast<T*>(Cells<3>::Take());
             case 4:
-                return static_cast<T*>(CellPool<4 * sizeof(T), alignof(T)>::Take());
+                return static_cast<T*>(Cells<4>::Take());
             default:
                 return std::allocator<T>().allocate(n);
         }
@@ -149,14 +152,13 @@ public:
     void deallocate(T* p, std::size_t n) noexcept {
         switch (n) {
             case 1:
-                CellPool<sizeof(T), alignof(T)>::Give(p);
-                break;
+                return Cells<1>::Give(p);
             case 2:
-                CellPool<2 * sizeof(T), alignof(T)>::Give(p);
-                break;
+                return Cells<2>::Give(p);
+            case 3:
+                return Cells<3>::Give(p);
             case 4:
-                CellPool<4 * sizeof(T), alignof(T)>::Give(p);
-                break;
+                return Cells<4>::Give(p);
             default:
                 std::allocator<T>().deallocate(p, n);
         }

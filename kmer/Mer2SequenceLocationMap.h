@@ -229,6 +229,11 @@ void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::StoreLocation(const Mer&
     if (slot.second) {
         list.push_back(loc);
     } else if (static_cast<long long>(list.size()) < mMaxLocations) {
+        // A list of two or three grows by one: its cells are pooled without
+        // a heap header, and lists of three are common (a k-mer in three of
+        // the source's genomes), so doubling would waste a location on each.
+        const std::size_t n = list.size();
+        if (n == list.capacity() && (n == 2 || n == 3)) list.reserve(n + 1);
         list.push_back(loc);
         mLocationCount = static_cast<int>(static_cast<unsigned>(mLocationCount) + 1u);
     }
