@@ -132,7 +132,7 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
     // fetched from memory as they are gathered, and stored in the order they
     // were read when the batch is full, by which time most slots are in the
     // cache. The index comes out as if each were stored as it is read.
-    constexpr int kAhead = 16;
+    constexpr int kAhead = 32;
     struct Pending {
         Mer mMer;
         int mSourceIdx;
