@@ -3,12 +3,15 @@
 
 // The stored locations of the source k-mer index: the accessor interface,
 // the packed two-word location, and the list type that holds the locations
-// of one k-mer, whose lists of one element share pooled cells.
+// of one k-mer, whose short lists take pooled cells.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "toolkit/HugePages.h"
 
 // Accessor interface of one stored location. No virtual destructor: locations
 // live by value in their lists (the destructor is protected for that reason).
@@ -68,13 +71,14 @@ public:
     void setIsReverse() override { mIsReverse = 1; }
 };
 
-// Storage of single cells of one size: a list of one location, the common
-// case in a source index, takes its cell from blocks shared by all lists
-// instead of a heap block with its own header. Freed cells are reused. The
+// Storage of cells of one size: a short list of locations, the common case
+// in a source index, takes its cell from huge-page blocks shared by all lists
+// instead of a heap block with its own header. Freed cells are reused (a list
+// growing from one location to two gives its cell to the next new list). The
 // blocks are never given back: they live as long as the process, so a list
 // freed during exit still finds its pool.
 template <std::size_t Size, std::size_t Align>
-class SingleCellPool {
+class CellPool {
 public:
     static void* Take() {
         State& s = Get();
@@ -84,9 +88,15 @@ public:
             return p;
         }
         if (s.mNext == s.mEnd) {
-            s.mBlocks.emplace_back(new Cell[kBlockCells]);
-            s.mNext = s.mBlocks.back().get();
-            s.mEnd = s.mNext + kBlockCells;
+            // Blocks double from 64 KiB up to a huge page, so that a small
+            // index stays small.
+            const std::size_t bytes =
+                std::size_t(64) << 10 << std::min<std::size_t>(s.mBlocks.size(), kHugeBlockShift);
+            const std::size_t cells = bytes / sizeof(Cell);
+            s.mBlocks.push_back(AllocateHugeBlock(bytes));
+            s.mNext = static_cast<Cell*>(s.mBlocks.back().get());
+            std::uninitialized_default_construct_n(s.mNext, cells);
+            s.mEnd = s.mNext + cells;
         }
         return s.mNext++;
     }
@@ -100,9 +110,9 @@ private:
     struct alignas(Align > alignof(void*) ? Align : alignof(void*)) Cell {
         unsigned char mBytes[Size > sizeof(void*) ? Size : sizeof(void*)];
     };
-    static const std::size_t kBlockCells = 1 << 14;
+    static constexpr std::size_t kHugeBlockShift = 5;  // 64 KiB << 5 = 2 MiB
     struct State {
-        std::vector<std::unique_ptr<Cell[]>> mBlocks;
+        std::vector<HugeBlock> mBlocks;
         Cell* mNext = nullptr;
         Cell* mEnd = nullptr;
         void* mFree = nullptr;  // freed cells, each holding the next one's address
@@ -113,24 +123,45 @@ private:
     }
 };
 
-// Allocator of the location lists: one element from SingleCellPool, more
-// from the heap.
+// Allocator of the location lists: lists of one to four elements from
+// CellPool, others from the heap.
 template <class T>
 class LocationListAllocator {
+    template <std::size_t N>
+    using Cells = CellPool<N * sizeof(T), alignof(T)>;
+
 public:
     typedef T value_type;
     LocationListAllocator() noexcept {}
     template <class U>
     LocationListAllocator(const LocationListAllocator<U>&) noexcept {}
     T* allocate(std::size_t n) {
-        if (n == 1) return static_cast<T*>(SingleCellPool<sizeof(T), alignof(T)>::Take());
-        return std::allocator<T>().allocate(n);
+        switch (n) {
+            case 1:
+                return static_cast<T*>(Cells<1>::Take());
+            case 2:
+                return static_cast<T*>(Cells<2>::Take());
+            case 3:
+                return static_cast<T*>(Cells<3>::Take());
+            case 4:
+                return static_cast<T*>(Cells<4>::Take());
+            default:
+                return std::allocator<T>().allocate(n);
+        }
     }
     void deallocate(T* p, std::size_t n) noexcept {
-        if (n == 1)
-            SingleCellPool<sizeof(T), alignof(T)>::Give(p);
-        else
-            std::allocator<T>().deallocate(p, n);
+        switch (n) {
+            case 1:
+                return Cells<1>::Give(p);
+            case 2:
+                return Cells<2>::Give(p);
+            case 3:
+                return Cells<3>::Give(p);
+            case 4:
+                return Cells<4>::Give(p);
+            default:
+                std::allocator<T>().deallocate(p, n);
+        }
     }
     template <class U>
     bool operator==(const LocationListAllocator<U>&) const noexcept {

@@ -94,6 +94,11 @@ public:
     // its list already holds mMaxLocations entries.
     void AddMerLocation(Mer& m, int sourceIdx, int start, MerRepeatModel<RepeatHashF>& model);
 
+private:
+    // Stores one location of a selected k-mer unless its list is full.
+    void StoreLocation(const Mer& m, int sourceIdx, int start);
+
+public:
     // Appends to hits one hit (source name, size, start, start + k - 1) per
     // stored location of exactly m, in storing order. A location whose record
     // has no name (text before the first header) is reported with the "BUG"
@@ -123,6 +128,24 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
     int bases = 0;  // bases of the current record read so far, up to k
     int r = -1;
 
+    // The selected k-mers are gathered kAhead at a time, their home slots
+    // fetched from memory as they are gathered, and stored in the order they
+    // were read when the batch is full, by which time most slots are in the
+    // cache. The index comes out as if each were stored as it is read.
+    constexpr int kAhead = 32;
+    struct Pending {
+        Mer mMer;
+        int mSourceIdx;
+        int mStart;
+    };
+    Pending batch[kAhead];
+    int batched = 0;
+    auto storeBatch = [&]() {
+        for (int i = 0; i < batched; ++i)
+            StoreLocation(batch[i].mMer, batch[i].mSourceIdx, batch[i].mStart);
+        batched = 0;
+    };
+
     while (status == SourceScanStatus::Ok) {
         const LineEnd end = ReadTextLine(in, line);
         if (end == LineEnd::None) break;
@@ -149,7 +172,11 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
                 if (code < 4) {
                     m.ShiftInBits(static_cast<char>(code));
                     if (bases < k) ++bases;
-                    if (bases == k) AddMerLocation(m, r, pos - k, model);
+                    if (bases == k && !m.isThinned() && model.isAcceptableFrequency(m)) {
+                        mLocationLists.prefetch(m);
+                        batch[batched++] = Pending{m, r, pos - k};
+                        if (batched == kAhead) storeBatch();
+                    }
                 }
                 // an N or X only advances pos: the k-mer keeps its bases and spans it
                 continue;
@@ -174,6 +201,10 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
         }
         if (end == LineEnd::EndOfInput) break;
     }
+    storeBatch();
+    // The table was sized from the file, for as many k-mers as it has bytes:
+    // a source with repeats has far fewer distinct ones.
+    mLocationLists.shrink_to_fit();
     mStopLine = status == SourceScanStatus::Ok ? 0 : lineNo;
     mSourceSizes.push_back(pos);
     return status;
@@ -184,6 +215,12 @@ void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::AddMerLocation(
     Mer& m, int sourceIdx, int start, MerRepeatModel<RepeatHashF>& model) {
     if (m.isThinned()) return;
     if (!model.isAcceptableFrequency(m)) return;
+    StoreLocation(m, sourceIdx, start);
+}
+
+template <class HashF, class LocT, class RepeatHashF>
+void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::StoreLocation(const Mer& m, int sourceIdx,
+                                                                      int start) {
     LocT loc;
     loc.setSourceIdx(sourceIdx);
     loc.setSourceStart(start);
@@ -192,6 +229,11 @@ void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::AddMerLocation(
     if (slot.second) {
         list.push_back(loc);
     } else if (static_cast<long long>(list.size()) < mMaxLocations) {
+        // A list of two or three grows by one: its cells are pooled without
+        // a heap header, and lists of three are common (a k-mer in three of
+        // the source's genomes), so doubling would waste a location on each.
+        const std::size_t n = list.size();
+        if (n == list.capacity() && (n == 2 || n == 3)) list.reserve(n + 1);
         list.push_back(loc);
         mLocationCount = static_cast<int>(static_cast<unsigned>(mLocationCount) + 1u);
     }

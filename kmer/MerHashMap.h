@@ -1,6 +1,7 @@
 #ifndef KMER_MERHASHMAP_H
 #define KMER_MERHASHMAP_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "kmer/Mer.h"
+#include "toolkit/HugePages.h"
 
 // Hash map from Mer to V over one of the system's k-mer functors: HashF gives
 // the hash and the key equality, so under MerSymmetricHashF a k-mer and its
@@ -28,8 +30,10 @@
 //     is one flat array and iteration is in slot order;
 //   - any other value (a location list) lives in a dense array of entries in
 //     order of insertion, kept in fixed chunks that never move, the slot
-//     holding the key and the entry's index in 12 bytes; probing for an
-//     absent key stays cheap, growth moves only slots, and iteration is in
+//     holding the key's 32-bit hash and the entry's index in 8 bytes; a
+//     probe compares hashes and reads the entry's key only when they match,
+//     so probing for an absent key stays cheap (a lookup of a present key
+//     reads its entry anyway), growth moves only slots, and iteration is in
 //     order of insertion.
 // Slot order depends on the table's size and on the order of insertions, so
 // a map of counts filled the same way iterates the same way; reserve changes
@@ -50,15 +54,14 @@ class MerHashMap {
         V second = V();
         unsigned char mTag = 0;
     };
-    // Entry of a large value, and the slot that finds it: the key's two
-    // halves and 1 + the entry's index in mTag, 0 when the slot is free.
+    // Entry of a large value, and the slot that finds it: the key's hash
+    // and 1 + the entry's index in mTag, 0 when the slot is free.
     struct DenseEntry {
         Mer first;
         V second;
     };
     struct SlotWithIndex {
-        std::uint32_t mLow = 0;
-        std::uint32_t mHigh = 0;
+        std::uint32_t mHash = 0;
         std::uint32_t mTag = 0;
     };
     typedef typename std::conditional<kValueInSlot, SlotWithValue, SlotWithIndex>::type Slot;
@@ -146,10 +149,9 @@ public:
             } else {
                 // The slot numbers entries from 1 in 32 bits.
                 if (mSize >= 0xFFFFFFFEu) throw std::length_error("MerHashMap: too many entries");
-                if ((mSize & kChunkMask) == 0) mChunks.emplace_back(new DenseEntry[kChunkMask + 1]);
+                if ((mSize & kChunkMask) == 0) mChunks.Add();
                 EntryAt(mSize).first = m;
-                mSlots[i].mLow = static_cast<std::uint32_t>(m.mValue);
-                mSlots[i].mHigh = static_cast<std::uint32_t>(m.mValue >> 32);
+                mSlots[i].mHash = HashOf(m);
                 mSlots[i].mTag = static_cast<std::uint32_t>(mSize + 1);
             }
             ++mSize;
@@ -168,24 +170,35 @@ public:
         if constexpr (!kValueInSlot) mChunks.reserve((entries >> kChunkBits) + 1);
     }
 
+    // Gives back the slots beyond what the entries need at 70% load, as after
+    // a reserve for more entries than came; a table that would shrink by less
+    // than a quarter stays as it is. Its slots are read in order and written
+    // to homes in the same order, so the pass streams through both arrays.
+    void shrink_to_fit() {
+        const std::size_t slots = std::max<std::size_t>((mSize * 10 + 6) / 7 + 1, 16);
+        if (slots < mSlots.Size() / 4 * 3) Rehash(slots);
+    }
+
     // Asks for m's home slot to be brought into the cache, ahead of a lookup
     // or insertion of m a little later.
     void prefetch(const Mer& m) const { __builtin_prefetch(&mSlots[Home(m)], 1); }
 
     void clear() {
         SlotArray(SlotsFor(0)).Swap(mSlots);
-        std::vector<std::unique_ptr<DenseEntry[]>>().swap(mChunks);
+        EntryChunks().Swap(mChunks);
         mSize = 0;
     }
 
 private:
     // The slots: a zeroed heap array (every slot free), extended in place by
-    // realloc, which the C library does without copying for large arrays.
+    // realloc, which the C library does without copying for large arrays;
+    // huge pages make its random reads cheaper.
     class SlotArray {
     public:
         explicit SlotArray(std::size_t n)
             : mAt(static_cast<Slot*>(std::calloc(n, sizeof(Slot)))), mN(n) {
             if (!mAt) throw std::bad_alloc();
+            AdviseHugePages(mAt, mN * sizeof(Slot));
         }
         SlotArray(const SlotArray& o) : SlotArray(o.mN) {
             std::memcpy(static_cast<void*>(mAt), o.mAt, mN * sizeof(Slot));
@@ -204,6 +217,7 @@ private:
             void* grown = std::realloc(static_cast<void*>(mAt), 2 * mN * sizeof(Slot));
             if (!grown) throw std::bad_alloc();
             mAt = static_cast<Slot*>(grown);
+            AdviseHugePages(mAt, 2 * mN * sizeof(Slot));
             std::memset(static_cast<void*>(mAt + mN), 0, mN * sizeof(Slot));
             mN *= 2;
         }
@@ -217,17 +231,74 @@ private:
     };
     static_assert(std::is_trivially_copyable<Slot>::value, "slots are moved as bytes");
 
+    // The dense entries, in chunks of kChunkMask + 1 that never move, carved
+    // from blocks of memory that double from one chunk up to a huge page (a
+    // small map stays small, a large one gets huge pages). Every entry of a
+    // chunk is constructed when the chunk is added.
+    class EntryChunks {
+    public:
+        EntryChunks() {}
+        EntryChunks(const EntryChunks&) = delete;
+        EntryChunks& operator=(const EntryChunks&) = delete;
+        EntryChunks(EntryChunks&& o) noexcept { Swap(o); }
+        EntryChunks& operator=(EntryChunks&& o) noexcept {
+            EntryChunks(std::move(o)).Swap(*this);
+            return *this;
+        }
+        ~EntryChunks() {
+            for (DenseEntry* c : mChunks) std::destroy_n(c, kChunkMask + 1);
+        }
+        void Swap(EntryChunks& o) noexcept {
+            mBlocks.swap(o.mBlocks);
+            mChunks.swap(o.mChunks);
+            std::swap(mLeft, o.mLeft);
+        }
+        void reserve(std::size_t chunks) { mChunks.reserve(chunks); }
+        void Add() {
+            // Room first, so that a chunk whose entries are constructed is counted.
+            if (mChunks.size() == mChunks.capacity()) mChunks.reserve(2 * mChunks.size() + 16);
+            if (mLeft == 0) {
+                const std::size_t chunks = BlockChunks(mBlocks.size());
+                mBlocks.push_back(AllocateHugeBlock(chunks * kChunkBytes));
+                mLeft = chunks;
+            }
+            DenseEntry* c = static_cast<DenseEntry*>(mBlocks.back().get()) +
+                            ((kChunkMask + 1) * (BlockChunks(mBlocks.size() - 1) - mLeft));
+            std::uninitialized_default_construct_n(c, kChunkMask + 1);
+            mChunks.push_back(c);
+            --mLeft;
+        }
+        DenseEntry* operator[](std::size_t c) const { return mChunks[c]; }
+
+    private:
+        static constexpr std::size_t kChunkBytes = sizeof(DenseEntry) * (kChunkMask + 1);
+        static constexpr std::size_t kChunksPerHugePage =
+            kChunkBytes < kHugePageBytes ? kHugePageBytes / kChunkBytes : 1;
+        static std::size_t BlockChunks(std::size_t block) {
+            return block < 30 ? std::min<std::size_t>(std::size_t(1) << block, kChunksPerHugePage)
+                              : kChunksPerHugePage;
+        }
+        std::vector<HugeBlock> mBlocks;
+        std::vector<DenseEntry*> mChunks;
+        std::size_t mLeft = 0;  // chunks not yet handed out in the last block
+    };
+
     static std::size_t SlotsFor(std::size_t entries) {
         std::size_t n = 16;
         while (n * 7 < entries * 10) n *= 2;
         return n;
     }
 
-    static Mer KeyOf(const SlotWithValue& s) { return s.first; }
-    static Mer KeyOf(const SlotWithIndex& s) {
-        Mer m;
-        m.mValue = (static_cast<std::uint64_t>(s.mHigh) << 32) | s.mLow;
-        return m;
+    // The functors' hash, which fits in 32 bits.
+    static std::uint32_t HashOf(const Mer& m) { return static_cast<std::uint32_t>(HashF()(m)); }
+    static std::uint32_t HashOf(const SlotWithValue& s) { return HashOf(s.first); }
+    static std::uint32_t HashOf(const SlotWithIndex& s) { return s.mHash; }
+    // True when the used slot s holds m, whose hash is h.
+    bool Holds(const SlotWithValue& s, const Mer& m, std::uint32_t) const {
+        return HashF()(s.first, m);
+    }
+    bool Holds(const SlotWithIndex& s, const Mer& m, std::uint32_t h) const {
+        return s.mHash == h && HashF()(EntryAt(s.mTag - 1).first, m);
     }
 
     // Iteration positions: slots for small values, entries for large ones.
@@ -252,17 +323,18 @@ private:
     // Fibonacci hashing spreads it, so that k-mers alike in their low bits
     // (thinned ones, say) do not cluster, and the product's high word maps it
     // onto the table (its top bits, for a power-of-two table).
-    std::size_t Home(const Mer& m) const { return HomeIn(m, mSlots.Size()); }
-    static std::size_t HomeIn(const Mer& m, std::size_t slots) {
+    std::size_t Home(const Mer& m) const { return HomeIn(HashOf(m), mSlots.Size()); }
+    static std::size_t HomeIn(std::uint32_t hash, std::size_t slots) {
         __extension__ typedef unsigned __int128 Wide;
-        const std::uint64_t spread = static_cast<std::uint64_t>(HashF()(m)) * 0x9E3779B97F4A7C15ULL;
+        const std::uint64_t spread = static_cast<std::uint64_t>(hash) * 0x9E3779B97F4A7C15ULL;
         return static_cast<std::size_t>((static_cast<Wide>(spread) * slots) >> 64);
     }
     // The slot holding m, or the free slot where m belongs.
     std::size_t Locate(const Mer& m) const {
         const std::size_t n = mSlots.Size();
-        std::size_t i = Home(m);
-        while (mSlots[i].mTag && !HashF()(KeyOf(mSlots[i]), m))
+        const std::uint32_t h = HashOf(m);
+        std::size_t i = HomeIn(h, n);
+        while (mSlots[i].mTag && !Holds(mSlots[i], m, h))
             if (++i == n) i = 0;
         return i;
     }
@@ -273,7 +345,7 @@ private:
         for (std::size_t j = 0; j < old.Size(); ++j) {
             const Slot& s = old[j];
             if (!s.mTag) continue;
-            std::size_t i = Home(KeyOf(s));
+            std::size_t i = HomeIn(HashOf(s), slots);
             while (mSlots[i].mTag)
                 if (++i == slots) i = 0;
             mSlots[i] = s;
@@ -296,7 +368,7 @@ private:
         to.reserve(mSize);
         for (std::size_t j = 0; j < n; ++j) {
             if (!mSlots[j].mTag) continue;
-            std::size_t i = HomeIn(KeyOf(mSlots[j]), slots);
+            std::size_t i = HomeIn(HashOf(mSlots[j]), slots);
             while (taken[i >> 6] >> (i & 63) & 1)
                 if (++i == slots) i = 0;
             taken[i >> 6] |= std::uint64_t(1) << (i & 63);
@@ -320,7 +392,7 @@ private:
     }
 
     SlotArray mSlots;
-    std::vector<std::unique_ptr<DenseEntry[]>> mChunks;  // large values only, in order of insertion
+    EntryChunks mChunks;  // large values only, in order of insertion
     std::size_t mSize;
 };
 

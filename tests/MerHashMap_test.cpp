@@ -238,26 +238,39 @@ TEST_F(MerHashMapTest, CountsIterateInTheOrderOfACopyingTable) {
 }
 
 TEST_F(MerHashMapTest, ReservedAndGrownListsIterateInInsertionOrder) {
-    // Across many chunks of entries, with and without sizing ahead, and with
-    // a reservation far too small: the same entries in the same order.
+    // Across many chunks of entries, with and without sizing ahead, with a
+    // reservation far too small, and with one far too large given back
+    // halfway (the rest then grows the shrunk table): the same entries in the
+    // same order, each found under its key.
     std::vector<std::uint64_t> keys = HardKeys(40000, 9);
     std::vector<std::uint64_t> firstSeen;
     std::set<std::uint64_t> seen;
     for (std::uint64_t k : keys)
         if (seen.insert(k).second) firstSeen.push_back(k);
-    for (std::size_t reserve : {std::size_t(0), std::size_t(100), keys.size()}) {
+    const struct {
+        std::size_t reserve;
+        std::size_t shrinkAt;  // keys inserted before shrink_to_fit, none when past the end
+    } cases[] = {{0, keys.size()},
+                 {100, keys.size()},
+                 {keys.size(), keys.size()},
+                 {keys.size() * 10, keys.size() / 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "reserve " << c.reserve << " shrink at " << c.shrinkAt);
         MerHashMap<std::vector<int>, MerHashF> lists;
-        lists.reserve(reserve);
-        for (std::size_t i = 0; i < keys.size(); ++i) lists[Key(keys[i])].push_back((int)i);
+        lists.reserve(c.reserve);
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (i == c.shrinkAt) lists.shrink_to_fit();
+            lists[Key(keys[i])].push_back((int)i);
+        }
         ASSERT_EQ(lists.size(), firstSeen.size());
         std::size_t at = 0, stored = 0;
         for (const auto& e : lists) {
-            ASSERT_EQ(e.first.mValue, firstSeen[at++]) << "reserve " << reserve;
+            ASSERT_EQ(e.first.mValue, firstSeen[at++]);
             stored += e.second.size();
         }
         EXPECT_EQ(stored, keys.size());
-        for (std::uint64_t k : {firstSeen.front(), firstSeen.back()})
-            EXPECT_EQ(lists.find(Key(k))->first.mValue, k);
+        for (std::uint64_t k : firstSeen) ASSERT_EQ(lists.find(Key(k))->first.mValue, k);
     }
 }
 
