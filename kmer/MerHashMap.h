@@ -132,6 +132,7 @@ public:
     typedef Iter<MerHashMap, value_type> iterator;
     typedef Iter<const MerHashMap, const value_type> const_iterator;
 
+    // A map moved from may only be cleared, assigned to or destroyed.
     // Room for about hint entries before the first growth.
     explicit MerHashMap(std::size_t hint = 16)
         : mSlots(SlotsFor(hint)), mUsed(UsedWords(mSlots.Size())), mSize(0) {}
@@ -231,6 +232,10 @@ private:
         SlotArray& operator=(const SlotArray& o) {
             SlotArray(o).Swap(*this);
             return *this;
+        }
+        SlotArray(SlotArray&& o) noexcept : mAt(o.mAt), mN(o.mN) {
+            o.mAt = nullptr;
+            o.mN = 0;
         }
         SlotArray& operator=(SlotArray&& o) noexcept {
             Swap(o);
