@@ -122,8 +122,18 @@ public:
         };
         void Skip() {
             if constexpr (kValueInSlot) {
+                // A word of the used-slot bitmap at a time; its bits past
+                // the table's end are clear.
                 const std::size_t n = mMap->mSlots.Size();
-                while (mAt < n && !mMap->Used(mAt)) ++mAt;
+                while (mAt < n) {
+                    const std::uint64_t bits = mMap->mUsed[mAt >> 6] >> (mAt & 63);
+                    if (bits) {
+                        mAt += static_cast<std::size_t>(__builtin_ctzll(bits));
+                        return;
+                    }
+                    mAt = (mAt | 63) + 1;
+                }
+                mAt = n;
             }
         }
         M* mMap;
