@@ -37,63 +37,93 @@ public:
 
     // Counts every record of a FASTA stream; stops at its end or when it fails.
     void Add(std::istream& in);
+
+private:
+    class Walk;
 };
 
+// The walk of one record: counts every kept window of the bases fed to it,
+// in pieces of any size, as if they were one text.
 template <class F>
-void Mer2IntMap<F>::Add(Sequence& seq) {
-    const int k = Mer::mMerSize;
-    // Positions as size_t: a record of more than 2^31 bases is still walked whole.
-    const std::size_t n = seq.mBases.size();
-    const char* b = seq.mBases.data();
+class Mer2IntMap<F>::Walk {
+public:
+    explicit Walk(Mer2IntMap& map) : mMap(map) {}
+
+    void Feed(const char* b, std::size_t n) {
+        const int k = Mer::mMerSize;
+        // Kept in locals through the loop: the counts written by Flush could
+        // otherwise be taken to alias them.
+        Mer m = mMer;
+        int run = mRun;
+        // One shift per base: once k bases in a row have been shifted in, m
+        // is the window ending at p, the same k-mer as building that window
+        // afresh.
+        for (std::size_t p = 0; p < n; ++p) {
+            const unsigned char code = gMerCodes.mCode[(unsigned char)b[p]];
+            if (code > 3) {
+                run = 0;
+                continue;
+            }
+            m.ShiftInBits((char)code);
+            if (run < k) ++run;
+            if (run < k) continue;
+            // m is a clean window ending at p.
+            Mer rc = m;
+            rc.Reverse();
+            if (m.isThinned(rc)) continue;
+            const Mer& key = rc.mValue < m.mValue ? rc : m;
+            mMap.mCounts.prefetch(key);
+            mBatch[mBatched++] = key;
+            if (mBatched == kAhead) Flush();
+        }
+        mMer = m;
+        mRun = run;
+    }
+
+    // Counts the windows gathered so far.
+    void Flush() {
+        for (int i = 0; i < mBatched; ++i) {
+            int& count = mMap.mCounts[mBatch[i]];
+            if (count < INT_MAX) ++count;  // saturate rather than wrap to a negative count
+        }
+        mMap.mWindowCount += mBatched;
+        mBatched = 0;
+    }
+
+private:
     // The canonical k-mers of the kept windows are gathered kAhead at a time
     // and their home slots fetched from memory as they are gathered; they are
     // counted in window order when the batch is full, by which time most
     // slots are in the cache. The counts and the table come out as if each
     // window were counted as it is read.
-    constexpr int kAhead = 16;
-    Mer batch[kAhead];
-    int batched = 0;
-    auto countBatch = [&]() {
-        for (int i = 0; i < batched; ++i) {
-            int& count = mCounts[batch[i]];
-            if (count < INT_MAX) ++count;  // saturate rather than wrap to a negative count
-        }
-        mWindowCount += batched;
-        batched = 0;
-    };
-    // One shift per base: once k bases in a row have been shifted in, m is the
-    // window ending at p, the same k-mer as building that window afresh.
-    Mer m;
-    int run = 0;  // bases in a row ending at p, capped at k
-    for (std::size_t p = 0; p < n; ++p) {
-        unsigned char code = gMerCodes.mCode[(unsigned char)b[p]];
-        if (code > 3) {
-            run = 0;
-            continue;
-        }
-        m.ShiftInBits((char)code);
-        if (run < k) ++run;
-        if (run < k) continue;
-        // m is the clean window p-k+1 .. p.
-        Mer rc = m;
-        rc.Reverse();
-        if (m.isThinned(rc)) continue;
-        const Mer& key = rc.mValue < m.mValue ? rc : m;
-        mCounts.prefetch(key);
-        batch[batched++] = key;
-        if (batched == kAhead) countBatch();
-    }
-    countBatch();
+    static constexpr int kAhead = 64;
+    Mer2IntMap& mMap;
+    Mer mBatch[kAhead];
+    int mBatched = 0;
+    Mer mMer;
+    int mRun = 0;  // bases in a row ending at the last one fed, capped at k
+};
+
+template <class F>
+void Mer2IntMap<F>::Add(Sequence& seq) {
+    Walk walk(*this);
+    walk.Feed(seq.mBases.data(), seq.mBases.size());
+    walk.Flush();
     mSequenceNames.push_back(seq.mName);
 }
 
+// Each record is counted line by line as it is read, the same as reading it
+// whole and adding it: no whole-record copy of the bases is kept.
 template <class F>
 void Mer2IntMap<F>::Add(std::istream& in) {
-    Sequence seq;
     FASTAFile reader;
+    std::string name;
     do {
-        reader.GetNextSequence(in, seq);
-        Add(seq);
+        Walk walk(*this);
+        reader.GetNextSequence(in, name,
+                               [&walk](const char* text, std::size_t n) { walk.Feed(text, n); });
+        walk.Flush();
+        mSequenceNames.push_back(name);
     } while (in.good());
 }
 

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include <sys/mman.h>
+
 #include "kmer/Mer.h"
 #include "toolkit/HugePages.h"
 
@@ -48,11 +50,13 @@ class MerHashMap {
     static constexpr bool kValueInSlot =
         std::is_trivially_copyable<V>::value && sizeof(V) <= sizeof(std::uint32_t);
 
-    // Slot of a small value: key, value, and 1 in mTag when the slot is used.
+    // Slot of a small value: the key's two halves and the value, 12 bytes
+    // for a count; whether it is used is kept in a bitmap beside the slots
+    // (mUsed), so that every value of V can be stored.
     struct SlotWithValue {
-        Mer first;
-        V second = V();
-        unsigned char mTag = 0;
+        std::uint32_t mLow;
+        std::uint32_t mHigh;
+        V mValue;
     };
     // Entry of a large value, and the slot that finds it: the key's hash
     // and 1 + the entry's index in mTag, 0 when the slot is free.
@@ -74,7 +78,17 @@ public:
     typedef Mer key_type;
     typedef V mapped_type;
     // What iteration yields: the key in first, the value in second.
-    typedef typename std::conditional<kValueInSlot, SlotWithValue, DenseEntry>::type value_type;
+    // A small value is reached through a key copied out of its slot and a
+    // reference to the value in the slot.
+    struct ValueRef {
+        Mer first;
+        V& second;
+    };
+    struct ConstValueRef {
+        Mer first;
+        const V& second;
+    };
+    typedef typename std::conditional<kValueInSlot, ValueRef, DenseEntry>::type value_type;
 
     template <class M, class E>
     class Iter {
@@ -86,8 +100,13 @@ public:
                   class = typename std::enable_if<std::is_same<const OE, E>::value &&
                                                   !std::is_same<OE, E>::value>::type>
         Iter(const Iter<OM, OE>& o) : mMap(o.mMap), mAt(o.mAt) {}
-        E& operator*() const { return mMap->EntryAt(mAt); }
-        E* operator->() const { return &mMap->EntryAt(mAt); }
+        decltype(auto) operator*() const { return mMap->EntryAt(mAt); }
+        auto operator->() const {
+            if constexpr (kValueInSlot)
+                return Arrow{mMap->EntryAt(mAt)};
+            else
+                return &mMap->EntryAt(mAt);
+        }
         Iter& operator++() {
             ++mAt;
             Skip();
@@ -99,10 +118,25 @@ public:
     private:
         template <class, class>
         friend class Iter;
+        // What operator-> yields for a small value: the reference, held.
+        struct Arrow {
+            decltype(std::declval<M&>().EntryAt(0)) mRef;
+            const decltype(mRef)* operator->() const { return &mRef; }
+        };
         void Skip() {
             if constexpr (kValueInSlot) {
+                // A word of the used-slot bitmap at a time; its bits past
+                // the table's end are clear.
                 const std::size_t n = mMap->mSlots.Size();
-                while (mAt < n && !mMap->mSlots[mAt].mTag) ++mAt;
+                while (mAt < n) {
+                    const std::uint64_t bits = mMap->mUsed[mAt >> 6] >> (mAt & 63);
+                    if (bits) {
+                        mAt += static_cast<std::size_t>(__builtin_ctzll(bits));
+                        return;
+                    }
+                    mAt = (mAt | 63) + 1;
+                }
+                mAt = n;
             }
         }
         M* mMap;
@@ -111,8 +145,10 @@ public:
     typedef Iter<MerHashMap, value_type> iterator;
     typedef Iter<const MerHashMap, const value_type> const_iterator;
 
+    // A map moved from may only be cleared, assigned to or destroyed.
     // Room for about hint entries before the first growth.
-    explicit MerHashMap(std::size_t hint = 16) : mSlots(SlotsFor(hint)), mSize(0) {}
+    explicit MerHashMap(std::size_t hint = 16)
+        : mSlots(SlotsFor(hint)), mUsed(UsedWords(mSlots.Size())), mSize(0) {}
 
     std::size_t size() const { return mSize; }
     bool empty() const { return mSize == 0; }
@@ -124,28 +160,29 @@ public:
 
     iterator find(const Mer& m) {
         const std::size_t i = Locate(m);
-        return mSlots[i].mTag ? iterator(this, PositionOf(i)) : end();
+        return Used(i) ? iterator(this, PositionOf(i)) : end();
     }
     const_iterator find(const Mer& m) const {
         const std::size_t i = Locate(m);
-        return mSlots[i].mTag ? const_iterator(this, PositionOf(i)) : end();
+        return Used(i) ? const_iterator(this, PositionOf(i)) : end();
     }
-    std::size_t count(const Mer& m) const { return mSlots[Locate(m)].mTag ? 1 : 0; }
+    std::size_t count(const Mer& m) const { return Used(Locate(m)) ? 1 : 0; }
 
     // The entry stored under m (or a key equal to it); a new entry m with a
     // default value when there is none. second tells whether it was inserted.
     std::pair<iterator, bool> try_emplace(const Mer& m) {
         std::size_t i = Locate(m);
-        const bool inserted = !mSlots[i].mTag;
+        const bool inserted = !Used(i);
         if (inserted) {
             if ((mSize + 1) * 10 > mSlots.Size() * 7) {
                 Grow();
                 i = Locate(m);
             }
             if constexpr (kValueInSlot) {
-                mSlots[i].first = m;
-                mSlots[i].second = V();
-                mSlots[i].mTag = 1;
+                mSlots[i].mLow = static_cast<std::uint32_t>(m.mValue);
+                mSlots[i].mHigh = static_cast<std::uint32_t>(m.mValue >> 32);
+                mSlots[i].mValue = V();
+                mUsed[i >> 6] |= std::uint64_t(1) << (i & 63);
             } else {
                 // The slot numbers entries from 1 in 32 bits.
                 if (mSize >= 0xFFFFFFFEu) throw std::length_error("MerHashMap: too many entries");
@@ -181,24 +218,34 @@ public:
 
     // Asks for m's home slot to be brought into the cache, ahead of a lookup
     // or insertion of m a little later.
-    void prefetch(const Mer& m) const { __builtin_prefetch(&mSlots[Home(m)], 1); }
+    void prefetch(const Mer& m) const {
+        const std::size_t i = Home(m);
+        __builtin_prefetch(&mSlots[i], 1);
+        if constexpr (kValueInSlot) __builtin_prefetch(&mUsed[i >> 6]);
+    }
 
     void clear() {
         SlotArray(SlotsFor(0)).Swap(mSlots);
+        std::vector<std::uint64_t>(UsedWords(mSlots.Size())).swap(mUsed);
         EntryChunks().Swap(mChunks);
         mSize = 0;
     }
 
 private:
-    // The slots: a zeroed heap array (every slot free), extended in place by
-    // realloc, which the C library does without copying for large arrays;
-    // huge pages make its random reads cheaper.
+    // The slots: a zeroed array (every slot free). A small one is a heap
+    // block; a large one is a mapping of its own, aligned and marked for huge
+    // pages (fewer page faults and TLB misses on a table probed at random),
+    // which doubles by remapping its pages under a larger range whose new
+    // half comes zeroed from the kernel: nothing is copied or cleared.
     class SlotArray {
     public:
-        explicit SlotArray(std::size_t n)
-            : mAt(static_cast<Slot*>(std::calloc(n, sizeof(Slot)))), mN(n) {
-            if (!mAt) throw std::bad_alloc();
-            AdviseHugePages(mAt, mN * sizeof(Slot));
+        explicit SlotArray(std::size_t n) : mAt(nullptr), mN(n) {
+            if (Mapped(n)) {
+                mAt = static_cast<Slot*>(MapAligned(n * sizeof(Slot), nullptr, 0));
+            } else {
+                mAt = static_cast<Slot*>(std::calloc(n, sizeof(Slot)));
+                if (!mAt) throw std::bad_alloc();
+            }
         }
         SlotArray(const SlotArray& o) : SlotArray(o.mN) {
             std::memcpy(static_cast<void*>(mAt), o.mAt, mN * sizeof(Slot));
@@ -207,18 +254,40 @@ private:
             SlotArray(o).Swap(*this);
             return *this;
         }
-        ~SlotArray() { std::free(mAt); }
+        SlotArray(SlotArray&& o) noexcept : mAt(o.mAt), mN(o.mN) {
+            o.mAt = nullptr;
+            o.mN = 0;
+        }
+        SlotArray& operator=(SlotArray&& o) noexcept {
+            Swap(o);
+            return *this;
+        }
+        ~SlotArray() {
+            if (Mapped(mN))
+                munmap(static_cast<void*>(mAt), mN * sizeof(Slot));
+            else
+                std::free(mAt);
+        }
         void Swap(SlotArray& o) noexcept {
             std::swap(mAt, o.mAt);
             std::swap(mN, o.mN);
         }
         // Doubles the array; the new half is free.
         void Double() {
-            void* grown = std::realloc(static_cast<void*>(mAt), 2 * mN * sizeof(Slot));
-            if (!grown) throw std::bad_alloc();
-            mAt = static_cast<Slot*>(grown);
-            AdviseHugePages(mAt, 2 * mN * sizeof(Slot));
-            std::memset(static_cast<void*>(mAt + mN), 0, mN * sizeof(Slot));
+            const std::size_t bytes = mN * sizeof(Slot);
+            if (Mapped(mN)) {
+                mAt = static_cast<Slot*>(MapAligned(2 * bytes, mAt, bytes));
+            } else if (Mapped(2 * mN)) {
+                void* grown = MapAligned(2 * bytes, nullptr, 0);
+                std::memcpy(grown, static_cast<void*>(mAt), bytes);
+                std::free(mAt);
+                mAt = static_cast<Slot*>(grown);
+            } else {
+                void* grown = std::realloc(static_cast<void*>(mAt), 2 * bytes);
+                if (!grown) throw std::bad_alloc();
+                mAt = static_cast<Slot*>(grown);
+                std::memset(static_cast<void*>(mAt + mN), 0, bytes);
+            }
             mN *= 2;
         }
         std::size_t Size() const { return mN; }
@@ -226,6 +295,34 @@ private:
         const Slot& operator[](std::size_t i) const { return mAt[i]; }
 
     private:
+        // Arrays of at least a huge page are mapped; the size alone tells.
+        static bool Mapped(std::size_t n) { return n * sizeof(Slot) >= kHugePageBytes; }
+        // A zeroed mapping of bytes bytes on a huge-page boundary. With old,
+        // the mapping of oldBytes bytes there is moved to its start (and is
+        // gone from old); the rest is zeroed.
+        static void* MapAligned(std::size_t bytes, void* old, std::size_t oldBytes) {
+            // Over-reserve the address range, then trim it to the boundary.
+            const std::size_t span = bytes + kHugePageBytes;
+            void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE,
+                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            if (raw == MAP_FAILED) throw std::bad_alloc();
+            const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(raw);
+            const std::uintptr_t at = (base + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
+            if (at > base) munmap(raw, at - base);
+            if (base + span > at + bytes)
+                munmap(reinterpret_cast<void*>(at + bytes), base + span - (at + bytes));
+            void* p = reinterpret_cast<void*>(at);
+            if (old) {
+                void* moved = mremap(old, oldBytes, bytes, MREMAP_MAYMOVE | MREMAP_FIXED, p);
+                if (moved == MAP_FAILED) {
+                    munmap(p, bytes);
+                    throw std::bad_alloc();
+                }
+            }
+            AdviseHugePages(p, bytes);
+            return p;
+        }
+
         Slot* mAt;
         std::size_t mN;
     };
@@ -289,13 +386,27 @@ private:
         return n;
     }
 
+    // Words of the used-slot bitmap of a table of slots slots (small values only).
+    static std::size_t UsedWords(std::size_t slots) { return kValueInSlot ? (slots + 63) / 64 : 0; }
+    bool Used(std::size_t i) const {
+        if constexpr (kValueInSlot)
+            return mUsed[i >> 6] >> (i & 63) & 1;
+        else
+            return mSlots[i].mTag != 0;
+    }
+
+    static Mer KeyOf(const SlotWithValue& s) {
+        Mer m;
+        m.mValue = (static_cast<std::uint64_t>(s.mHigh) << 32) | s.mLow;
+        return m;
+    }
     // The functors' hash, which fits in 32 bits.
     static std::uint32_t HashOf(const Mer& m) { return static_cast<std::uint32_t>(HashF()(m)); }
-    static std::uint32_t HashOf(const SlotWithValue& s) { return HashOf(s.first); }
+    static std::uint32_t HashOf(const SlotWithValue& s) { return HashOf(KeyOf(s)); }
     static std::uint32_t HashOf(const SlotWithIndex& s) { return s.mHash; }
     // True when the used slot s holds m, whose hash is h.
     bool Holds(const SlotWithValue& s, const Mer& m, std::uint32_t) const {
-        return HashF()(s.first, m);
+        return HashF()(KeyOf(s), m);
     }
     bool Holds(const SlotWithIndex& s, const Mer& m, std::uint32_t h) const {
         return s.mHash == h && HashF()(EntryAt(s.mTag - 1).first, m);
@@ -309,14 +420,17 @@ private:
         else
             return mSlots[slot].mTag - 1;
     }
-    value_type& EntryAt(std::size_t at) {
+    decltype(auto) EntryAt(std::size_t at) {
         if constexpr (kValueInSlot)
-            return mSlots[at];
+            return ValueRef{KeyOf(mSlots[at]), mSlots[at].mValue};
         else
-            return mChunks[at >> kChunkBits][at & kChunkMask];
+            return (mChunks[at >> kChunkBits][at & kChunkMask]);
     }
-    const value_type& EntryAt(std::size_t at) const {
-        return const_cast<MerHashMap*>(this)->EntryAt(at);
+    decltype(auto) EntryAt(std::size_t at) const {
+        if constexpr (kValueInSlot)
+            return ConstValueRef{KeyOf(mSlots[at]), mSlots[at].mValue};
+        else
+            return static_cast<const DenseEntry&>(mChunks[at >> kChunkBits][at & kChunkMask]);
     }
 
     // The functors' hash is a plain exclusive-or of the two 32-bit halves;
@@ -334,7 +448,7 @@ private:
         const std::size_t n = mSlots.Size();
         const std::uint32_t h = HashOf(m);
         std::size_t i = HomeIn(h, n);
-        while (mSlots[i].mTag && !Holds(mSlots[i], m, h))
+        while (Used(i) && !Holds(mSlots[i], m, h))
             if (++i == n) i = 0;
         return i;
     }
@@ -342,57 +456,81 @@ private:
     void Rehash(std::size_t slots) {
         SlotArray old(slots);
         old.Swap(mSlots);
+        std::vector<std::uint64_t> oldUsed(UsedWords(slots));
+        oldUsed.swap(mUsed);
         for (std::size_t j = 0; j < old.Size(); ++j) {
             const Slot& s = old[j];
-            if (!s.mTag) continue;
+            if constexpr (kValueInSlot) {
+                if (!(oldUsed[j >> 6] >> (j & 63) & 1)) continue;
+            } else {
+                if (!s.mTag) continue;
+            }
             std::size_t i = HomeIn(HashOf(s), slots);
-            while (mSlots[i].mTag)
+            while (Used(i))
                 if (++i == slots) i = 0;
             mSlots[i] = s;
+            if constexpr (kValueInSlot) mUsed[i >> 6] |= std::uint64_t(1) << (i & 63);
         }
     }
     // Doubles the table in place, every slot ending where Rehash to twice the
     // size would put it (the same table, so the same iteration order). First
     // the new place of each used slot is worked out in slot order, on a bitmap
-    // of the doubled table; then the array is extended and the slots moved,
-    // the last first: a slot moving up never lands on one not yet moved, which
-    // all lie below it; the few that move down wait aside until the end.
+    // of the doubled table (which becomes the used-slot bitmap of small
+    // values); then the array is extended and the slots moved, the last
+    // first: a slot moving up never lands on one not yet moved, which all lie
+    // below it; the few that move down wait aside until the end. A new place
+    // is kept as its distance from twice the old one, a byte for nearly every
+    // slot; the others are listed in far.
     void Grow() {
         const std::size_t n = mSlots.Size(), slots = 2 * n;
         if (slots > 0xFFFFFFFFu) {
             Rehash(slots);
             return;
         }
+        constexpr int kFar = -128;
         std::vector<std::uint64_t> taken((slots + 63) / 64);
-        std::vector<std::uint32_t> to;
+        std::vector<std::int8_t> to;
+        std::vector<std::uint32_t> far;
         to.reserve(mSize);
         for (std::size_t j = 0; j < n; ++j) {
-            if (!mSlots[j].mTag) continue;
+            if (!Used(j)) continue;
             std::size_t i = HomeIn(HashOf(mSlots[j]), slots);
             while (taken[i >> 6] >> (i & 63) & 1)
                 if (++i == slots) i = 0;
             taken[i >> 6] |= std::uint64_t(1) << (i & 63);
-            to.push_back(static_cast<std::uint32_t>(i));
+            const std::ptrdiff_t d =
+                static_cast<std::ptrdiff_t>(i) - static_cast<std::ptrdiff_t>(2 * j);
+            if (d > kFar && d < 128) {
+                to.push_back(static_cast<std::int8_t>(d));
+            } else {
+                to.push_back(static_cast<std::int8_t>(kFar));
+                far.push_back(static_cast<std::uint32_t>(i));
+            }
         }
-        std::vector<std::uint64_t>().swap(taken);
+        if constexpr (!kValueInSlot) std::vector<std::uint64_t>().swap(taken);
         mSlots.Double();
         std::vector<std::pair<Slot, std::uint32_t>> aside;
-        std::size_t next = to.size();
+        std::size_t next = to.size(), nextFar = far.size();
         for (std::size_t j = n; j-- > 0;) {
-            if (!mSlots[j].mTag) continue;
-            const std::size_t i = to[--next];
+            if (!Used(j)) continue;
+            const int d = to[--next];
+            const std::size_t i =
+                d == kFar ? far[--nextFar]
+                          : static_cast<std::size_t>(static_cast<std::ptrdiff_t>(2 * j) + d);
             if (i == j) continue;
             if (i > j)
                 mSlots[i] = mSlots[j];
             else
                 aside.emplace_back(mSlots[j], static_cast<std::uint32_t>(i));
-            mSlots[j] = Slot();
+            if constexpr (!kValueInSlot) mSlots[j] = Slot();
         }
         for (const auto& a : aside) mSlots[a.second] = a.first;
+        if constexpr (kValueInSlot) mUsed.swap(taken);
     }
 
     SlotArray mSlots;
-    EntryChunks mChunks;  // large values only, in order of insertion
+    std::vector<std::uint64_t> mUsed;  // small values only: bit i set when slot i is used
+    EntryChunks mChunks;               // large values only, in order of insertion
     std::size_t mSize;
 };
 

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <map>
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/TestFixtures.h"
@@ -149,6 +151,43 @@ TEST_F(Mer2IntMapTest, AddStreamCountsEveryRecord) {
     EXPECT_EQ(m.mSequenceNames, (std::vector<std::string>{"r1 first", "r2", "empty", "r3"}));
     EXPECT_TRUE(in.eof());
     EXPECT_FALSE(in.bad());
+}
+
+// Counting a stream line by line must match reading each record whole and
+// adding it: the same counts in the same slot order (the distribution file's
+// line order), windows, names and stream state.
+TEST_F(Mer2IntMapTest, AddStreamMatchesWholeRecords) {
+    const std::string cases[] = {
+        "",
+        "\n",
+        "ACGTAC\nGTTG\n",                     // no header: a record without name
+        "AC\n>r1\nACGTTG\n",                  // headerless lines, then a record
+        ">r1\nAC\nGT\nT\nACCA\n>r2\nGGTACA",  // windows across lines, no final newline
+        ">r1 x\r\nACGT \t\r\nTGCA\r\n",       // CR LF, trailing blanks stripped per line
+        ">r1\nACGTNACGTA\nacgtt\n>\n>r3\n",   // N breaks a window; lower case; empty records
+        std::string(">r1\nACGTACGT\nAC\0GT\nACGT\n",
+                    24),                       // a NUL byte ends the record and the input
+        ">r1\nAAAAAAAA\n\n\nAAAA\n>r1\nAAAA",  // empty lines; a repeated name
+    };
+    for (const std::string& text : cases) {
+        SCOPED_TRACE(text);
+        std::istringstream streamed(text), whole(text);
+        CountMap byLine, byRecord;
+        byLine.Add(streamed);
+        FASTAFile reader;
+        Sequence seq;
+        do {
+            reader.GetNextSequence(whole, seq);
+            byRecord.Add(seq);
+        } while (whole.good());
+        std::vector<std::pair<std::uint64_t, int>> a, b;
+        for (const auto& e : byLine.mCounts) a.emplace_back(e.first.mValue, e.second);
+        for (const auto& e : byRecord.mCounts) b.emplace_back(e.first.mValue, e.second);
+        EXPECT_EQ(a, b);
+        EXPECT_EQ(byLine.mWindowCount, byRecord.mWindowCount);
+        EXPECT_EQ(byLine.mSequenceNames, byRecord.mSequenceNames);
+        EXPECT_EQ(streamed.rdstate(), whole.rdstate());
+    }
 }
 
 TEST_F(Mer2IntMapTest, CountsSaturateInsteadOfWrapping) {

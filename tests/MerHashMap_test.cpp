@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 #include <map>
 #include <random>
@@ -102,6 +103,31 @@ TEST_F(MerHashMapTest, BehavesAsAMapThroughCollisionsAndGrowth) {
     }
     EXPECT_EQ(counts.size(), want.size() + 2);
     EXPECT_EQ(lists.size(), want.size() + 2);
+}
+
+// Every int is a storable count (a slot's use is not read from its value),
+// through growth of a large table, a reserve that rehashes it and a move.
+TEST_F(MerHashMapTest, AnyCountSurvivesGrowthReserveAndMove) {
+    const int values[] = {0, -1, INT_MIN, INT_MAX, 1};
+    const int n = 400000;  // grows a table of several megabytes more than once
+    std::mt19937_64 rng(9);
+    std::vector<std::uint64_t> keys;
+    for (int i = 0; i < n; ++i) keys.push_back(rng());
+    MerHashMap<int, MerHashF> grown, reserved;
+    for (int i = 0; i < n; ++i) grown[Key(keys[i])] = reserved[Key(keys[i])] = values[i % 5];
+    reserved.reserve(3 * n);
+    MerHashMap<int, MerHashF> moved(std::move(reserved));
+    for (const MerHashMap<int, MerHashF>* map : {&grown, &moved}) {
+        ASSERT_EQ(map->size(), std::size_t(n));
+        std::size_t visited = 0;
+        for (auto it = map->begin(); it != map->end(); ++it) ++visited;
+        EXPECT_EQ(visited, std::size_t(n));
+        for (int i = 0; i < n; ++i) {
+            auto it = map->find(Key(keys[i]));
+            ASSERT_TRUE(it != map->end()) << i;
+            ASSERT_EQ(it->second, values[i % 5]) << i;
+        }
+    }
 }
 
 TEST_F(MerHashMapTest, LookupIsExactOrStrandBlindByFunctor) {

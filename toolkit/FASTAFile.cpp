@@ -55,10 +55,6 @@ bool NextLine(std::istream& in, std::string& line, LineEnd& end, bool& damaged) 
     return GotLine(end);
 }
 
-void AppendChars(std::vector<char>& bases, const std::string& s) {
-    bases.insert(bases.end(), s.begin(), s.end());
-}
-
 // Stores a line in the caller's buffer of size bytes, cut to size - 1
 // characters: how the four-argument reader carries the next header.
 void KeepInBuffer(char* buf, int size, const std::string& line) {
@@ -278,24 +274,31 @@ int FASTAFile::GetNextSequence(std::istream& in, char* buf, int size, Sequence& 
 
 void FASTAFile::GetNextSequence(std::istream& in, Sequence& r) {
     r.mBases.clear();
+    GetNextSequence(in, r.mName, [&r](const char* text, std::size_t n) {
+        r.mBases.insert(r.mBases.end(), text, text + n);
+    });
+}
+
+void FASTAFile::GetNextSequence(std::istream& in, std::string& name,
+                                const std::function<void(const char*, std::size_t)>& onLine) {
     std::string line;
     LineEnd end;
     bool damaged = false;
     if (mPendingHeader.empty()) {
-        r.mName.clear();
+        name.clear();
         if (!NextLine(in, line, end, damaged)) return;
         if (line.empty() || line[0] != '>') {
             // No header line: the lines up to the first header form a record
             // without name.
             StripTrailingSpace(line);
-            AppendChars(r.mBases, line);
+            onLine(line.data(), line.size());
             if (end != LineEnd::Newline) return;
         } else {
             KeepHeader(line, kLongestReadbufHeader);
-            r.mName = line.substr(1);
+            name = line.substr(1);
         }
     } else {
-        r.mName = mPendingHeader.substr(1);
+        name = mPendingHeader.substr(1);
     }
 
     // A line holding a NUL byte ends the record with badbit set on the stream
@@ -307,7 +310,7 @@ void FASTAFile::GetNextSequence(std::istream& in, Sequence& r) {
             return;
         }
         StripTrailingSpace(line);
-        AppendChars(r.mBases, line);
+        onLine(line.data(), line.size());
         if (end == LineEnd::EndOfInput) return;
     }
 }

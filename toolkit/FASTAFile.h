@@ -24,6 +24,8 @@
 #ifndef TOOLKIT_FASTAFILE_H
 #define TOOLKIT_FASTAFILE_H
 
+#include <cstddef>
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -47,6 +49,11 @@ public:
     // The description is not touched. A line holding a NUL byte ends the
     // record before it and sets badbit on the stream.
     void GetNextSequence(std::istream& in, Sequence& record);
+    // The same record read line by line: name as record.mName, and each data
+    // line, trailing white space stripped, handed to onLine in turn instead
+    // of being gathered (the bases of the record are the lines joined).
+    void GetNextSequence(std::istream& in, std::string& name,
+                         const std::function<void(const char*, std::size_t)>& onLine);
 
     // Whole input, split headers, one trailing white-space character of each
     // data line removed. Data lines before the first header form a record with
