@@ -302,9 +302,12 @@ private:
         // gone from old); the rest is zeroed.
         static void* MapAligned(std::size_t bytes, void* old, std::size_t oldBytes) {
             // Over-reserve the address range, then trim it to the boundary.
+            // Without MAP_NORESERVE: a table the system cannot hold is refused
+            // here, as a heap block would be, rather than met by the
+            // out-of-memory killer halfway through filling it.
             const std::size_t span = bytes + kHugePageBytes;
-            void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE,
-                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            void* raw =
+                mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             if (raw == MAP_FAILED) throw std::bad_alloc();
             const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(raw);
             const std::uintptr_t at = (base + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
@@ -319,7 +322,9 @@ private:
                     throw std::bad_alloc();
                 }
             }
-            AdviseHugePages(p, bytes);
+            // The advice covers the whole mapping, a part of a huge page included:
+            // a mapping split by advice into two could not be moved as one.
+            madvise(p, bytes, MADV_HUGEPAGE);
             return p;
         }
 
