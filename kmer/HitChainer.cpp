@@ -101,63 +101,6 @@ public:
     }
 };
 
-// The hits of a sorted list grouped by source record (name and size), each
-// group in list order. Position p of the grouped order holds the coordinates
-// mCoords[p] of one hit, so a scan over one record's hits reads one compact
-// run of memory; hit i stands at mPosition[i], and its group
-// g = mGroup[i] occupies positions mBegin[g] .. mEnd[g] - 1. With one record
-// the grouped order is the list order.
-class RecordGroups {
-public:
-    std::vector<HitCoords> mCoords;
-    std::vector<uint32_t> mPosition;
-    std::vector<uint32_t> mGroup;
-    std::vector<uint32_t> mBegin;
-    std::vector<uint32_t> mEnd;
-
-    explicit RecordGroups(const SearchResultVec& hits) {
-        const size_t n = hits.size();
-        mCoords.resize(n);
-        mPosition.resize(n);
-        mGroup.resize(n);
-        RecordIds ids;
-        const SearchResult* last = nullptr;
-        uint32_t lastId = 0;
-        for (size_t i = 0; i < n; ++i) {
-            const SearchResult& hit = hits[i];
-            // A one-record source needs no look-up beyond the first.
-            if (!last || hit.mSourceSize != last->mSourceSize ||
-                hit.mSourceName != last->mSourceName) {
-                lastId = ids.Id(hit.mSourceName, hit.mSourceSize);
-                if (lastId == mEnd.size()) mEnd.push_back(0);
-                last = &hit;
-            }
-            mGroup[i] = lastId;
-            ++mEnd[lastId];
-        }
-        // Counting sort by group, stable: each group keeps the list order.
-        mBegin.resize(mEnd.size());
-        uint32_t offset = 0;
-        for (size_t g = 0; g < mEnd.size(); ++g) {
-            mBegin[g] = offset;
-            offset += mEnd[g];
-            mEnd[g] = offset;
-        }
-        std::vector<uint32_t> next(mBegin);
-        for (size_t i = 0; i < n; ++i) {
-            const uint32_t p = next[mGroup[i]]++;
-            const SearchResult& hit = hits[i];
-            mCoords[p] = HitCoords{
-                static_cast<uint32_t>(hit.sourceStart()), static_cast<uint32_t>(hit.sourceEnd()),
-                static_cast<uint32_t>(hit.queryStart()), static_cast<uint32_t>(hit.queryEnd())};
-            mPosition[i] = p;
-        }
-    }
-
-    size_t begin(size_t i) const { return mBegin[mGroup[i]]; }
-    size_t end(size_t i) const { return mEnd[mGroup[i]]; }
-};
-
 // The working segment takes one hit's four coordinates.
 void TakeHit(const HitCoords& hit, Segment& seg) {
     seg.mSourceStart = static_cast<int32_t>(hit.mSourceStart);
@@ -182,9 +125,9 @@ void StartChain(const SearchResult& hit, const HitCoords& coords, Chain& chain, 
     chain.mBases = HitLength(coords);
 }
 
-// Joins the hit at grouped position p to the working chain started at
-// position first; the chain's first hit is recorded as its first segment
-// when the chain gets its second hit.
+// Joins the hit of list index p to the working chain started at list index
+// first; the chain's first hit is recorded as its first segment when the
+// chain gets its second hit.
 void JoinHit(const HitCoords& hit, size_t first, size_t p, Chain& chain, Segment& seg,
              std::vector<bool>& joined) {
     if (chain.mSegments.empty()) {
@@ -313,6 +256,20 @@ void ChainRecord(const SearchResultVec& hits, size_t m, IndexOf indexOf, int32_t
     }
 }
 
+// Puts the chains from base on in the order of their first hits: firsts[c]
+// is the list index of the first hit of chains[base + c], records chained one
+// after the other having left them grouped by record.
+void OrderByFirstHit(std::vector<Chain>& chains, size_t base, const std::vector<uint32_t>& firsts) {
+    std::vector<uint32_t> rank(firsts.size());
+    for (size_t c = 0; c < rank.size(); ++c) rank[c] = static_cast<uint32_t>(c);
+    std::sort(rank.begin(), rank.end(),
+              [&firsts](uint32_t a, uint32_t b) { return firsts[a] < firsts[b]; });
+    std::vector<Chain> sorted;
+    sorted.reserve(rank.size());
+    for (uint32_t c : rank) sorted.push_back(std::move(chains[base + c]));
+    for (size_t c = 0; c < sorted.size(); ++c) chains[base + c] = std::move(sorted[c]);
+}
+
 }  // namespace
 
 bool HitChainer::InWindow(Chain& chain, SearchResult& hit) {
@@ -322,8 +279,7 @@ bool HitChainer::InWindow(Chain& chain, SearchResult& hit) {
 
 // Both chainers join a hit only to a chain of its own source record, and each
 // scan visits only that record's hits; chains still come out in the order of
-// their first hits in the sorted list. The join flags are kept by grouped
-// position.
+// their first hits in the sorted list. The join flags are kept by list index.
 void HitChainer::ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains) {
     hits.sortBySourceStart();
     const size_t n = hits.size();
@@ -350,39 +306,41 @@ void HitChainer::ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains
             joined, mine, chains, &firsts);
     }
     std::vector<uint32_t>().swap(order);
-    std::vector<uint32_t> rank(firsts.size());
-    for (size_t c = 0; c < rank.size(); ++c) rank[c] = static_cast<uint32_t>(c);
-    std::sort(rank.begin(), rank.end(),
-              [&firsts](uint32_t a, uint32_t b) { return firsts[a] < firsts[b]; });
-    std::vector<Chain> sorted;
-    sorted.reserve(rank.size());
-    for (uint32_t c : rank) sorted.push_back(std::move(chains[base + c]));
-    for (size_t c = 0; c < sorted.size(); ++c) chains[base + c] = std::move(sorted[c]);
+    OrderByFirstHit(chains, base, firsts);
 }
 
 void HitChainer::ComputeChains0(SearchResultVec& hits, std::vector<Chain>& chains) {
     hits.sortByQueryStart();
     hits.sortBySourceStart();
-    const size_t n = hits.size();
-    const RecordGroups groups(hits);
-    const std::vector<HitCoords>& coords = groups.mCoords;
-    std::vector<bool> joined(n, false);
+    // Records do not share chains: each record's hits are searched on their
+    // own, then the chains are put in the order of their first hits.
+    std::vector<uint32_t> order;
+    std::vector<size_t> bounds;
+    RecordRuns(hits, order, bounds);
+    std::vector<bool> joined(hits.size(), false);
+    const size_t base = chains.size();
+    std::vector<uint32_t> firsts;
     Chain chain;
     Segment seg;
-    for (size_t i = 0; i < n; ++i) {
-        const size_t first = groups.mPosition[i];
-        if (joined[first]) continue;
-        StartChain(hits[i], coords[first], chain, seg);
-        for (size_t p = groups.begin(i), end = groups.end(i); p < end; ++p) {
-            if (p == first || joined[p]) continue;
-            const HitCoords& hit = coords[p];
-            if (!Near(chain.mSourceEnd, chain.mQueryEnd, static_cast<int32_t>(hit.mSourceStart),
-                      static_cast<int32_t>(hit.mQueryStart), mWindowWidth, mWindowLength))
-                continue;
-            JoinHit(hit, first, p, chain, seg, joined);
+    for (size_t g = 0; g + 1 < bounds.size(); ++g) {
+        for (size_t q = bounds[g]; q < bounds[g + 1]; ++q) {
+            const size_t first = order[q];
+            if (joined[first]) continue;
+            StartChain(hits[first], CoordsOf(hits[first]), chain, seg);
+            for (size_t p = bounds[g]; p < bounds[g + 1]; ++p) {
+                const size_t h = order[p];
+                if (p == q || joined[h]) continue;
+                const HitCoords hit = CoordsOf(hits[h]);
+                if (!Near(chain.mSourceEnd, chain.mQueryEnd, static_cast<int32_t>(hit.mSourceStart),
+                          static_cast<int32_t>(hit.mQueryStart), mWindowWidth, mWindowLength))
+                    continue;
+                JoinHit(hit, first, h, chain, seg, joined);
+            }
+            chains.push_back(chain);
+            firsts.push_back(static_cast<uint32_t>(first));
         }
-        chains.push_back(chain);
     }
+    OrderByFirstHit(chains, base, firsts);
 }
 
 void HitChainer::WriteTabbedHeader(std::ostream& out) {
