@@ -57,6 +57,7 @@
 #include "kmer/MerRepeatModel.h"
 #include "kmer/SearchResult.h"
 #include "toolkit/LineReader.h"
+#include "toolkit/gzstream.h"
 
 enum class SourceScanStatus { Ok, ReadFailed, TooManyRecords, RecordTooLong, NulByte };
 
@@ -76,11 +77,16 @@ public:
     Mer2SequenceLocationMap()
         : mLocationLists(100), mMaxLocations(999999), mLocationCount(0), mStopLine(0) {}
 
-    // Sizes the index at once for a source of bytes characters (a fair upper
-    // bound of its k-mers), of which thinning keeps about one in
-    // Mer::mThinFactor, so that indexing it does not grow the table step by step.
-    void Reserve(long long bytes);
-    // The same for the source file name: its size when it is a regular file.
+    // Sizes the index at once for a source of bases bases (an upper bound of
+    // its k-mers), of which thinning keeps about one in Mer::mThinFactor, so
+    // that indexing it does not grow the table step by step. Nothing is
+    // reserved when the thinning rule selects no k-mer at all.
+    void Reserve(long long bases);
+    // The same for the source file name when it is a regular file, from the
+    // bases (A, C, G, T) it holds, counted in one quick pass: a table sized
+    // from the file's bytes would cost what its N runs and line ends take too,
+    // up to gigabytes for a source that holds few k-mers or none. A stream
+    // that is not a regular file gets no reservation; its table grows.
     void ReserveForFile(const std::string& name);
 
     // Scans the source FASTA stream with an empty repeat model: only thinning
@@ -240,17 +246,33 @@ void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::StoreLocation(const Mer&
 }
 
 template <class HashF, class LocT, class RepeatHashF>
-void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Reserve(long long bytes) {
-    if (bytes <= 0) return;
+void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Reserve(long long bases) {
+    if (bases <= 0) return;
+    // A slice outside 0 .. factor - 1 is never the remainder: nothing is stored.
+    if (Mer::mThinSlice < 0 || (Mer::mThinFactor >= 1 && Mer::mThinSlice >= Mer::mThinFactor))
+        return;
     const long long factor = Mer::mThinFactor > 1 ? Mer::mThinFactor : 1;
-    mLocationLists.reserve(static_cast<std::size_t>(bytes / factor + 1));
+    mLocationLists.reserve(static_cast<std::size_t>(bases / factor + 1));
 }
 
 template <class HashF, class LocT, class RepeatHashF>
 void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::ReserveForFile(const std::string& name) {
     struct stat st;
-    if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        Reserve(static_cast<long long>(st.st_size));
+    if (stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    igzstream in;
+    in.open(name.c_str(), std::ios::in);
+    if (!in.good()) return;  // the scan that follows reports the file
+    std::vector<char> block(std::size_t(1) << 16);
+    long long bases = 0;
+    for (;;) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        const std::streamsize got = in.gcount();
+        for (std::streamsize i = 0; i < got; ++i)
+            bases += gMerCodes.mCode[static_cast<unsigned char>(block[i])] < 4;
+        if (got < static_cast<std::streamsize>(block.size())) break;
+    }
+    in.close();
+    Reserve(bases);
 }
 
 template <class HashF, class LocT, class RepeatHashF>

@@ -299,22 +299,13 @@ private:
         static bool Mapped(std::size_t n) { return n * sizeof(Slot) >= kHugePageBytes; }
         // A zeroed mapping of bytes bytes on a huge-page boundary. With old,
         // the mapping of oldBytes bytes there is moved to its start (and is
-        // gone from old); the rest is zeroed.
+        // gone from old); the rest is zeroed. The pages are only reserved
+        // here: under the system's default overcommit a table larger than
+        // memory is granted as well, and fails only as its pages are first
+        // written (the out-of-memory killer); an address-space limit refuses
+        // it here, as std::bad_alloc.
         static void* MapAligned(std::size_t bytes, void* old, std::size_t oldBytes) {
-            // Over-reserve the address range, then trim it to the boundary.
-            // Without MAP_NORESERVE: a table the system cannot hold is refused
-            // here, as a heap block would be, rather than met by the
-            // out-of-memory killer halfway through filling it.
-            const std::size_t span = bytes + kHugePageBytes;
-            void* raw =
-                mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (raw == MAP_FAILED) throw std::bad_alloc();
-            const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(raw);
-            const std::uintptr_t at = (base + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
-            if (at > base) munmap(raw, at - base);
-            if (base + span > at + bytes)
-                munmap(reinterpret_cast<void*>(at + bytes), base + span - (at + bytes));
-            void* p = reinterpret_cast<void*>(at);
+            void* p = MapOnHugeBoundary(bytes);
             if (old) {
                 void* moved = mremap(old, oldBytes, bytes, MREMAP_MAYMOVE | MREMAP_FIXED, p);
                 if (moved == MAP_FAILED) {

@@ -9,6 +9,7 @@
 #define TOOLKIT_HUGEPAGES_H
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -34,23 +35,71 @@ inline void AdviseHugePages(void* at, std::size_t bytes) {
 #endif
 }
 
-// Frees what AllocateHugeBlock returned.
+// The system's page size: mappings are made and trimmed in whole pages.
+inline std::size_t PageBytes() {
+    static const std::size_t bytes = [] {
+        const long n = sysconf(_SC_PAGESIZE);
+        return n > 0 ? static_cast<std::size_t>(n) : std::size_t(4096);
+    }();
+    return bytes;
+}
+
+// bytes rounded up to whole pages.
+inline std::size_t WholePages(std::size_t bytes) {
+    const std::size_t page = PageBytes();
+    return (bytes + page - 1) / page * page;
+}
+
+// A zeroed private mapping of bytes (rounded up to whole pages) that starts
+// on a huge-page boundary; throws std::bad_alloc. The range is reserved with
+// a huge page to spare and trimmed at both ends, so the mapping holds no
+// address space beyond its own pages: under an address-space limit
+// (ulimit -v, a cluster scheduler's cap) it costs what it holds. No advice
+// is given here: callers advise once the mapping has its final extent.
+inline void* MapOnHugeBoundary(std::size_t bytes) {
+    bytes = WholePages(bytes);
+    const std::size_t span = bytes + kHugePageBytes;
+    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) throw std::bad_alloc();
+    const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t at = (base + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
+    // Both cuts lie on page boundaries (mmap returns whole pages, bytes is
+    // whole pages), so neither can fail.
+    if (at > base) munmap(raw, at - base);
+    if (base + span > at + bytes)
+        munmap(reinterpret_cast<void*>(at + bytes), base + span - (at + bytes));
+    return reinterpret_cast<void*>(at);
+}
+
+// Frees what AllocateHugeBlock returned: a block of a huge page or more is a
+// mapping of its own, a smaller one a heap block.
 struct HugeBlockDeleter {
-    void operator()(void* at) const noexcept { std::free(at); }
+    std::size_t mBytes = 0;
+    void operator()(void* at) const noexcept {
+        if (mBytes >= kHugePageBytes)
+            munmap(at, mBytes);
+        else
+            std::free(at);
+    }
 };
 typedef std::unique_ptr<void, HugeBlockDeleter> HugeBlock;
 
 // An uninitialised block of bytes, freed by HugeBlockDeleter; throws
-// std::bad_alloc. A block of whole huge pages is aligned to a huge page and
-// marked for huge pages; a smaller one is plain heap memory aligned to 64.
+// std::bad_alloc. A block of a huge page or more is a mapping on a huge-page
+// boundary, marked for huge pages, whose address space is its size rounded up
+// to whole huge pages (aligned_alloc would cost about twice that); a smaller
+// one is plain heap memory aligned to 64.
 inline HugeBlock AllocateHugeBlock(std::size_t bytes) {
-    const bool huge = bytes >= kHugePageBytes;
-    const std::size_t align = huge ? kHugePageBytes : 64;
-    bytes = (bytes + align - 1) & ~(align - 1);
-    void* at = std::aligned_alloc(align, bytes);
+    if (bytes >= kHugePageBytes) {
+        bytes = (bytes + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
+        void* at = MapOnHugeBoundary(bytes);
+        AdviseHugePages(at, bytes);
+        return HugeBlock(at, HugeBlockDeleter{bytes});
+    }
+    bytes = (bytes + 63) & ~std::size_t(63);
+    void* at = std::aligned_alloc(64, bytes);
     if (!at) throw std::bad_alloc();
-    if (huge) AdviseHugePages(at, bytes);
-    return HugeBlock(at);
+    return HugeBlock(at, HugeBlockDeleter{bytes});
 }
 
 // Reserves room for count elements in v and asks for huge pages under it;

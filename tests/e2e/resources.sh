@@ -65,6 +65,18 @@ expect_status 0 "small zarn run under the limit"
 limited "$MERDIST" 32 1 0 1 small.dist qry.fa
 expect_status 0 "small zarnmerdist run under the limit"
 
+# The index costs what the source holds, not what its file size says: a
+# source of N alone, and one whose k-mers the default thinning (-F 1 -T 1)
+# all leaves out, index nothing and run under the limit like a small input.
+{ echo '>allN'; head -c 30000000 /dev/zero | tr '\0' N | fold -w 60; echo; } > alln.fa
+limited "$ZARN" -s 12 -T 0 alln.fa qry.fa alln.out
+expect_status 0 "zarn on 30 Mbp of N under the limit"
+{ echo '>wide'; random_bases 8000000; } > wide.fa
+limited "$ZARN" wide.fa qry.fa wide.out
+expect_status 0 "zarn with the default thinning on 8 Mbp under the limit"
+grep -q 'Hash size=0$' run.stdout || fail "zarn with the default thinning: something was indexed"
+rm -f alln.fa wide.fa
+
 # big.fa: 2 Mbp of distinct k-mers, far beyond the limit as index or counts.
 { echo '>big'; random_bases 2000000; } > big.fa
 # big.dist: a million distinct 16-mers as a repeat model.
