@@ -18,9 +18,45 @@
 #include "kmer/Mer.h"
 #include "toolkit/HugePages.h"
 
+// The 64-bit value a table hashes for a key under HashF: one that every key
+// equal to it under HashF shares. The whole k-mer under the exact functor;
+// the canonical k-mer under a strand-blind functor (one that offers
+// canonicalValue), so that a k-mer and its reverse complement meet; for any
+// other functor, its own hash, which its equality is bound to respect.
+template <class HashF, class = void>
+struct MerTableKey {
+    static std::uint64_t Of(const Mer& m) { return static_cast<std::uint64_t>(HashF()(m)); }
+};
+template <>
+struct MerTableKey<MerHashF> {
+    static std::uint64_t Of(const Mer& m) { return m.mValue; }
+};
+template <class HashF>
+struct MerTableKey<HashF,
+                   std::void_t<decltype(HashF::canonicalValue(std::declval<const Mer&>()))>> {
+    static std::uint64_t Of(const Mer& m) { return HashF::canonicalValue(m).mValue; }
+};
+
+// The 32-bit hash by which MerHashMap places a key: the high half of a strong
+// 64-bit mix (murmur3's finalizer) of its table key. The functors' own hash
+// folds the k-mer's halves together, so every k-mer of two equal halves (a
+// tandem repeat of period 1, 2, 4, 8 or 16 at k = 32) would share one value;
+// the mix spreads every bit of the key over the whole hash.
+template <class HashF>
+inline std::uint32_t MerTableHash(const Mer& m) {
+    std::uint64_t x = MerTableKey<HashF>::Of(m);
+    x ^= x >> 33;
+    x *= 0xFF51AFD7ED558CCDULL;
+    x ^= x >> 33;
+    x *= 0xC4CEB9FE1A85EC53ULL;
+    x ^= x >> 33;
+    return static_cast<std::uint32_t>(x >> 32);
+}
+
 // Hash map from Mer to V over one of the system's k-mer functors: HashF gives
-// the hash and the key equality, so under MerSymmetricHashF a k-mer and its
-// reverse complement are one key (the key stays as first inserted).
+// the key equality, so under MerSymmetricHashF a k-mer and its reverse
+// complement are one key (the key stays as first inserted); keys are placed
+// by MerTableHash<HashF>.
 //
 // Open addressing with linear probing over an array of slots, grown to twice
 // its size above 70% load; each slot holds its key, so a lookup reads one run
@@ -396,8 +432,7 @@ private:
         m.mValue = (static_cast<std::uint64_t>(s.mHigh) << 32) | s.mLow;
         return m;
     }
-    // The functors' hash, which fits in 32 bits.
-    static std::uint32_t HashOf(const Mer& m) { return static_cast<std::uint32_t>(HashF()(m)); }
+    static std::uint32_t HashOf(const Mer& m) { return MerTableHash<HashF>(m); }
     static std::uint32_t HashOf(const SlotWithValue& s) { return HashOf(KeyOf(s)); }
     static std::uint32_t HashOf(const SlotWithIndex& s) { return s.mHash; }
     // True when the used slot s holds m, whose hash is h.
@@ -429,15 +464,13 @@ private:
             return static_cast<const DenseEntry&>(mChunks[at >> kChunkBits][at & kChunkMask]);
     }
 
-    // The functors' hash is a plain exclusive-or of the two 32-bit halves;
-    // Fibonacci hashing spreads it, so that k-mers alike in their low bits
-    // (thinned ones, say) do not cluster, and the product's high word maps it
-    // onto the table (its top bits, for a power-of-two table).
+    // The table hash, taken as a fraction of the table: its top bits, for a
+    // power-of-two table. A key's home in a table of twice the size is
+    // therefore twice its home here or the slot after it, which Grow needs.
     std::size_t Home(const Mer& m) const { return HomeIn(HashOf(m), mSlots.Size()); }
     static std::size_t HomeIn(std::uint32_t hash, std::size_t slots) {
         __extension__ typedef unsigned __int128 Wide;
-        const std::uint64_t spread = static_cast<std::uint64_t>(hash) * 0x9E3779B97F4A7C15ULL;
-        return static_cast<std::size_t>((static_cast<Wide>(spread) * slots) >> 64);
+        return static_cast<std::size_t>((static_cast<Wide>(hash) * slots) >> 32);
     }
     // The slot holding m, or the free slot where m belongs.
     std::size_t Locate(const Mer& m) const {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <map>
@@ -26,7 +27,7 @@ Mer Key(std::uint64_t value) {
     return m;
 }
 
-// Keys that make probing hard: equal halves all hash to 0 under the
+// Keys that make probing hard: equal halves, which all hash to 0 under the
 // functors' exclusive-or; multiples of 1024 are alike in their low bits
 // (as thinned k-mers are); 0 and the all-ones value are the extremes.
 std::vector<std::uint64_t> HardKeys(int n, unsigned seed) {
@@ -173,6 +174,79 @@ TEST_F(MerHashMapTest, LookupIsExactOrStrandBlindByFunctor) {
     EXPECT_EQ(stored, 2 * keys.size());
 }
 
+// The 32-mers of two equal halves (tandem repeats of period 1 to 16) all
+// fold to 0 under the functors' own hash; the table hash must tell them
+// apart and spread them over the table as it would random keys, under both
+// functors.
+TEST_F(MerHashMapTest, TableHashSpreadsKeysOfEqualHalves) {
+    Mer::setMerSize(32);
+    const int n = 65536;
+    const int bits = 17;  // the table a map of n keys grows to
+    std::mt19937_64 rng(11);
+    std::set<std::uint32_t> halves;
+    while ((int)halves.size() < n) halves.insert((std::uint32_t)rng());
+    for (bool blind : {false, true}) {
+        SCOPED_TRACE(blind ? "MerSymmetricHashF" : "MerHashF");
+        std::set<std::uint32_t> hashes;
+        std::map<std::uint32_t, int> perHome;
+        for (std::uint32_t h : halves) {
+            const Mer m = Key((std::uint64_t(h) << 32) | h);
+            const std::uint32_t t =
+                blind ? MerTableHash<MerSymmetricHashF>(m) : MerTableHash<MerHashF>(m);
+            hashes.insert(t);
+            ++perHome[t >> (32 - bits)];
+        }
+        // Random 32-bit values: about half a collision among n, 51,600 homes
+        // of 2^17 taken, the fullest holding some 8 keys.
+        EXPECT_GE(hashes.size(), std::size_t(n - 8));
+        EXPECT_GT(perHome.size(), std::size_t(n * 3 / 4));
+        int fullest = 0;
+        for (const auto& e : perHome) fullest = std::max(fullest, e.second);
+        EXPECT_LE(fullest, 16);
+    }
+}
+
+// Keys equal under the functor get equal table hashes: a k-mer and its
+// reverse complement under the strand-blind one, at every length; the
+// exact one tells them apart. A functor of its own, equal on the low byte,
+// is placed by its own hash, and the map keeps one entry per class.
+TEST_F(MerHashMapTest, EqualKeysShareATableHash) {
+    std::mt19937_64 rng(12);
+    for (int k : {1, 2, 15, 16, 17, 31, 32}) {
+        SCOPED_TRACE(::testing::Message() << "k " << k);
+        Mer::setMerSize(k);
+        int distinct = 0, differ = 0;
+        for (int i = 0; i < 200; ++i) {
+            Mer m = Key(k == 32 ? rng() : rng() & ((1ULL << (2 * k)) - 1));
+            Mer rc = m;
+            rc.Reverse();
+            ASSERT_EQ(MerTableHash<MerSymmetricHashF>(m), MerTableHash<MerSymmetricHashF>(rc))
+                << m.ToString();
+            if (m != rc) {
+                ++distinct;
+                differ += MerTableHash<MerHashF>(m) != MerTableHash<MerHashF>(rc);
+            }
+        }
+        EXPECT_EQ(differ, distinct);
+    }
+
+    struct LowByteF {
+        std::size_t operator()(const Mer& m) const { return m.mValue & 0xFF; }
+        bool operator()(const Mer& a, const Mer& b) const {
+            return (a.mValue & 0xFF) == (b.mValue & 0xFF);
+        }
+    };
+    MerHashMap<int, LowByteF> counts;
+    MerHashMap<std::vector<int>, LowByteF> lists;
+    for (std::uint64_t v = 0; v < 4096; ++v) {
+        counts[Key(v * 0x10001)] += 1;
+        lists[Key(v * 0x10001)].push_back(1);
+    }
+    EXPECT_EQ(counts.size(), 256u);
+    EXPECT_EQ(lists.size(), 256u);
+    for (const auto& e : counts) EXPECT_EQ(e.second, 16);
+}
+
 TEST_F(MerHashMapTest, KeysKeptAsFirstInserted) {
     MerHashMap<int, MerSymmetricHashF> blind;
     blind[Mer("AAAAAAAAAAAAAAAC")] = 4;  // reverse complement GTTTTTTTTTTTTTTT
@@ -203,8 +277,8 @@ TEST_F(MerHashMapTest, ClearEmptiesAndTheMapStaysUsable) {
     EXPECT_EQ(counts.size(), 1u);
 }
 
-// The count table as it was first built: a power-of-two array, Fibonacci
-// homes, linear probing, and growth by copying the used slots, in slot
+// The count table as it was first built: a power-of-two array, homes from
+// the top bits of the table hash, linear probing, and growth by copying the used slots, in slot
 // order, into an array twice the size. Distribution files list their
 // k-mers in this order, so the map must keep it exactly.
 std::vector<std::uint64_t> CopyingTableOrder(const std::vector<std::uint64_t>& keys,
@@ -213,9 +287,9 @@ std::vector<std::uint64_t> CopyingTableOrder(const std::vector<std::uint64_t>& k
     std::vector<bool> used(slots);
     std::size_t size = 0;
     auto place = [&](std::vector<std::uint64_t>& k, std::vector<bool>& u, std::uint64_t v) {
-        int shift = 64;
+        int shift = 32;
         for (std::size_t n = k.size(); n > 1; n >>= 1) --shift;
-        std::size_t i = (std::size_t)((MerHashF()(Key(v)) * 0x9E3779B97F4A7C15ULL) >> shift);
+        std::size_t i = (std::size_t)(MerTableHash<MerHashF>(Key(v)) >> shift);
         while (u[i] && k[i] != v) i = (i + 1) & (k.size() - 1);
         return i;
     };
