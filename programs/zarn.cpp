@@ -3,7 +3,7 @@
 //
 // Exit status: 0 after a run, 1 on a bad command line or an unusable -s / -F
 // value, 2 when a file cannot be opened, created, read or written, when
-// memory runs out or a limit of the index is passed. Errors and the reading of numeric option
+// memory runs out or an internal limit is passed. Errors and the reading of numeric option
 // values follow the rules of toolkit/ProgramError.h, shared with zarnmerdist.
 
 #include <cerrno>
