@@ -11,7 +11,8 @@
 // reaching end of input, or a line holding a NUL byte (damaged text), ends
 // every reading loop with failure: the records before it stay, the stream
 // readers set badbit on the stream for a NUL, and the readers with a result
-// return 0.
+// return 0. Memory running out, also while a long line is read, throws
+// std::bad_alloc to the caller.
 //
 // The record-at-a-time readers take lines before the first header line as a
 // record with an empty name and description.
