@@ -81,10 +81,12 @@ std::string Mer::ToString() const {
 }
 
 void Mer::InitWithFirstCleanMer(Sequence& seq, int& idx) {
-    const int n = (int)seq.mBases.size();
+    // Window ends are counted in 64 bits: near the end of a record of almost
+    // INT_MAX bases, idx + k passes the int range.
+    const long long n = static_cast<long long>(seq.mBases.size());
     const char* b = seq.mBases.data();
-    int i = idx;
-    int end = idx + mMerSize;
+    long long i = idx;
+    long long end = i + mMerSize;
     while (i < end) {
         // The record ends before a full window: the walk is over (idx ends at or past n).
         if (i >= n) break;
@@ -92,13 +94,15 @@ void Mer::InitWithFirstCleanMer(Sequence& seq, int& idx) {
         if (IsUnclean(c)) {
             // Restart the window after c; give up when it no longer fits.
             end = i + mMerSize + 1;
-            if ((unsigned)end > (unsigned)n) break;
+            if (end > n) break;
         } else {
             ShiftInBase(c);
         }
         ++i;
     }
-    idx = end - 1;
+    // Past the end, idx stops at n, which a record of at most INT_MAX bases
+    // keeps within int.
+    idx = static_cast<int>(end - 1 < n ? end - 1 : n);
 }
 
 void Mer::ShiftInClean(Sequence& seq, int& idx) {

@@ -221,7 +221,9 @@ public:
                 mUsed[i >> 6] |= std::uint64_t(1) << (i & 63);
             } else {
                 // The slot numbers entries from 1 in 32 bits.
-                if (mSize >= 0xFFFFFFFEu) throw std::length_error("MerHashMap: too many entries");
+                if (mSize >= 0xFFFFFFFEu)
+                    throw std::length_error(
+                        "more distinct k-mers than the index can number (4294967294)");
                 if ((mSize & kChunkMask) == 0) mChunks.Add();
                 EntryAt(mSize).first = m;
                 mSlots[i].mHash = HashOf(m);

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 #include <iostream>
+#include <stdexcept>
 #include <utility>
 
 #include "toolkit/FASTAFile.h"
@@ -71,6 +72,16 @@ bool ZarnEngine::AddSource(std::string fileName) {
 
 namespace {
 
+// The query's length as the int that its positions are counted in. The
+// stream form of Compare refuses longer records as it reads them; a record
+// handed in directly that is longer still must not wrap to a negative size.
+int QueryLength(const Sequence& query) {
+    if (query.mBases.size() > static_cast<std::size_t>(INT_MAX))
+        throw std::length_error("a query record longer than " + std::to_string(INT_MAX) +
+                                " bases: its positions cannot be counted");
+    return static_cast<int>(query.mBases.size());
+}
+
 // Completes the query side of the hits from first on.
 void SetQuerySide(SearchResultVec& hits, std::size_t first, int start, int end,
                   const std::string& name, int size) {
@@ -86,7 +97,7 @@ void SetQuerySide(SearchResultVec& hits, std::size_t first, int start, int end,
 }  // namespace
 
 void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
-    const int n = static_cast<int>(query.mBases.size());
+    const int n = QueryLength(query);
     const int k = Mer::mMerSize;
     const auto& lists = mMerLocations.mLocationLists;
     const auto none = lists.end();
@@ -158,7 +169,7 @@ void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
 
 void ZarnEngine::FillHits(const Sequence& query, FoundLists& found, bool reverse,
                           SearchResultVec& hits) {
-    const int n = static_cast<int>(query.mBases.size());
+    const int n = QueryLength(query);
     const int k = Mer::mMerSize;
     // A whole genome's list is hundreds of megabytes: huge pages save most
     // of the page faults of filling it.
@@ -219,7 +230,7 @@ void ZarnEngine::GetHits(Sequence& query, SearchResultVec& fwd, SearchResultVec&
         return;
     }
     // The dumps show each list as it grows, so both are filled during the walk.
-    const int n = static_cast<int>(query.mBases.size());
+    const int n = QueryLength(query);
     const int k = Mer::mMerSize;
     int idx = 0;
     Mer m;
@@ -303,13 +314,20 @@ bool ZarnEngine::Compare(std::istream& in, std::ostream& out) {
 
     for (;;) {
         Sequence s;
-        int result = reader.GetNextSequence(in, buffer, 5000, s);
+        // Query positions are counted in int: a longer record is refused as
+        // soon as it grows past that, before the rest of it is held.
+        int result = reader.GetNextSequence(in, buffer, 5000, s, static_cast<std::size_t>(INT_MAX));
         if (in.bad() || (in.fail() && !in.eof())) {
             mError = "read error (damaged gzip data or failed read)";
             return false;
         }
         if (result == 0) {
             mError = "a query line holds a NUL byte";
+            return false;
+        }
+        if (result == 2) {
+            mError = "a record longer than " + std::to_string(INT_MAX) +
+                     " bases: its positions cannot be counted";
             return false;
         }
         // Records shorter than the least query length are skipped; the

@@ -72,7 +72,8 @@ public:
 
     // Appends the hits of the query's k-mers: forward hits to fwd, hits of
     // the reverse complements to rev (query coordinates on the reverse
-    // complement of the query).
+    // complement of the query). A query longer than INT_MAX bases throws
+    // std::length_error, here and in Compare(Sequence&, ...).
     void GetHits(Sequence& query, SearchResultVec& fwd, SearchResultVec& rev);
 
     // The hits of one record, chained per strand into the two chain lists.
@@ -80,8 +81,10 @@ public:
 
     // The whole query loop: reads every record from in, compares the records
     // of at least mMinQueryLength bases and writes their chains to out.
-    // Returns false (mError set) at a line holding a NUL byte or a failed
-    // read of the query input; chain lines already written stay written.
+    // Returns false (mError set) at a line holding a NUL byte, a record longer
+    // than INT_MAX bases (refused as it is read, before the rest of it is
+    // held) or a failed read of the query input; chain lines already written
+    // stay written.
     // Also returns false (mError "write error", out failed) when out fails:
     // it is tested after the header and after each record's chain lines, and
     // no further record is read. std::bad_alloc passes to the caller; a

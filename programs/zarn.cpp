@@ -2,16 +2,15 @@
 // writing the chains of shared k-mers along diagonals to a chain file.
 //
 // Exit status: 0 after a run, 1 on a bad command line or an unusable -s / -F
-// value, 2 when a file cannot be opened, created, read or written, or when
-// memory runs out. Errors and the reading of numeric option values follow
-// the rules of toolkit/ProgramError.h, shared with zarnmerdist.
+// value, 2 when a file cannot be opened, created, read or written, when
+// memory runs out or an internal limit is passed. Errors and the reading of numeric option
+// values follow the rules of toolkit/ProgramError.h, shared with zarnmerdist.
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <new>
 #include <string>
 
 #include "kmer/Mer.h"
@@ -162,12 +161,9 @@ int main(int argc, char** argv) {
 
     if (!OptKMerFile.empty()) {
         std::cout << "Reading repeat model " << OptKMerFile << " ..." << std::flush;
-        bool modelRead = false;
-        try {
-            modelRead = engine.SetupRepeatModel(OptKMerFile, OptMaxKMerCount);
-        } catch (const std::bad_alloc&) {
-            FailOutOfMemory("reading the repeat model", OptKMerFile);
-        }
+        const bool modelRead = RunPhase("reading the repeat model", OptKMerFile, [&] {
+            return engine.SetupRepeatModel(OptKMerFile, OptMaxKMerCount);
+        });
         if (!modelRead) {
             std::cout << std::endl;
             Fail(OptKMerFile + ": " + engine.mError, 2);
@@ -206,12 +202,8 @@ int main(int argc, char** argv) {
     long t;
     StartTiming(t);
     std::cout << "Adding " << OptSourceName << " to hash..." << std::endl;
-    bool indexed = false;
-    try {
-        indexed = engine.AddSource(OptSourceName);
-    } catch (const std::bad_alloc&) {
-        FailOutOfMemory("indexing", OptSourceName);
-    }
+    const bool indexed =
+        RunPhase("indexing", OptSourceName, [&] { return engine.AddSource(OptSourceName); });
     if (!indexed) Fail(OptSourceName + ": " + engine.mError, 2);
     std::cout << EndTiming(t) << " seconds. Hash size="
               << static_cast<unsigned long>(engine.mMerLocations.mLocationLists.size())
@@ -227,13 +219,10 @@ int main(int argc, char** argv) {
 
     StartTiming(t);
     std::cout << "Comparing query " << OptQueryName << "..." << std::flush;
-    bool compared = false;
-    try {
-        compared = engine.Compare(query, out);
-    } catch (const std::bad_alloc&) {
-        out.close();  // the chain lines written so far stay in the file
-        FailOutOfMemory("comparing", OptQueryName);
-    }
+    // On a failure the chain lines written so far stay in the file.
+    const bool compared = RunPhase(
+        "comparing", OptQueryName, [&] { return engine.Compare(query, out); },
+        [&] { out.close(); });
     if (!compared) {
         const bool writeFailed = out.fail();
         out.close();

@@ -15,7 +15,6 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <new>
 #include <string>
 
 #include "kmer/Mer.h"
@@ -68,12 +67,8 @@ int main(int argc, char** argv) {
         std::cout << "Add " << name << '\n';
         std::string reason;
         if (!OpenInputFile(in, name, reason)) Fail(name + ": " + reason, 2);
-        try {
-            model.Add(in);
-        } catch (const std::bad_alloc&) {
-            // The output file is not opened yet: nothing to remove.
-            FailOutOfMemory("counting", name);
-        }
+        // The output file is not opened yet: nothing to remove.
+        RunPhase("counting", name, [&] { model.Add(in); });
         // A clean end of input has eof set and bad clear (see gzstream.h).
         const bool readFailed = in.bad() || !in.eof();
         in.close();
@@ -93,13 +88,12 @@ int main(int argc, char** argv) {
     }
     // A cut-short distribution file would read as a valid one: it is removed
     // after any failure.
-    try {
-        model.WriteDist(out, minCount);
-    } catch (const std::bad_alloc&) {
-        out.close();
-        RemoveIfRegular(outFile);
-        FailOutOfMemory("writing", outFile);
-    }
+    RunPhase(
+        "writing", outFile, [&] { model.WriteDist(out, minCount); },
+        [&] {
+            out.close();
+            RemoveIfRegular(outFile);
+        });
     if (out.fail()) {
         RemoveIfRegular(outFile);
         std::cout << '\n';

@@ -196,6 +196,38 @@ TEST(FASTAFileFourArg, LinesLongerThanTheBufferAreReadWhole) {
     EXPECT_EQ(Str(recs[1]), "TT");
 }
 
+TEST(FASTAFileFourArg, ARecordLongerThanTheLimitIsRefusedBeforeItGrowsPastIt) {
+    const struct {
+        const char* label;
+        std::string text;
+        std::vector<int> results;  // one per call
+        std::string lastBases;     // of the last record read
+    } cases[] = {
+        {"at the limit", ">a\nACG \nTT\n>b\nA\n", {1, 1}, "A"},
+        {"trailing blanks count nothing", ">a\nACGTT \t\n", {1}, "ACGTT"},
+        {"one base over in a later line", ">a\nACG\nTTA\n>b\nA\n", {2}, "ACG"},
+        {"a long first line", ">a\nACGTACGT\n", {2}, ""},
+        {"a later record", ">a\nAC\n>b\nACGTAC\n", {1, 2}, ""},
+        {"text before the first header", "ACGTAC\n>a\nA\n", {2}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::istringstream in(c.text);
+        FASTAFile f;
+        char buf[100];
+        buf[0] = '1';
+        std::vector<int> results;
+        Sequence s;
+        while (results.size() < 10) {
+            s = Sequence();
+            results.push_back(f.GetNextSequence(in, buf, 100, s, 5));
+            if (results.back() != 1 || in.eof()) break;
+        }
+        EXPECT_EQ(results, c.results);
+        EXPECT_EQ(Str(s), c.lastBases);
+    }
+}
+
 // ---- two-argument GetNextSequence -------------------------------------------
 
 TEST(FASTAFileTwoArg, WholeNameHeaderAndPendingHeader) {

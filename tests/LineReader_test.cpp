@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <sstream>
+#include <stdexcept>
+#include <streambuf>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -67,6 +71,47 @@ TEST(LineReaderTest, NulBytesAreFound) {
     EXPECT_FALSE(HoldsNul("ACGT"));
     EXPECT_TRUE(HoldsNul(std::string("\0", 1)));
     EXPECT_TRUE(HoldsNul(std::string("ACGT\0", 5)));
+}
+
+// A stream buffer that hands out one chunk of text, then fails in its own way.
+class FailingBuf : public std::streambuf {
+public:
+    enum class Failure { OutOfMemory, ReadError };
+    FailingBuf(std::string text, Failure failure) : mText(std::move(text)), mFailure(failure) {
+        setg(&mText[0], &mText[0], &mText[0] + mText.size());
+    }
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        if (mFailure == Failure::OutOfMemory) throw std::bad_alloc();
+        throw std::runtime_error("device read failed");
+    }
+
+private:
+    std::string mText;
+    Failure mFailure;
+};
+
+TEST(LineReaderTest, RunningOutOfMemoryIsNotTakenForAReadError) {
+    FailingBuf buf("AAAA", FailingBuf::Failure::OutOfMemory);
+    std::istream in(&buf);
+    std::string line;
+    EXPECT_THROW(ReadTextLine(in, line), std::bad_alloc);
+    EXPECT_TRUE(in.bad());
+    EXPECT_EQ(in.exceptions(), std::ios::goodbit);  // the caller's mask is back
+}
+
+TEST(LineReaderTest, AReadErrorInsideALineIsAFailedRead) {
+    FailingBuf buf("a\nbb", FailingBuf::Failure::ReadError);
+    std::istream in(&buf);
+    std::string line;
+    EXPECT_EQ(ReadTextLine(in, line), LineEnd::Newline);
+    EXPECT_EQ(line, "a");
+    EXPECT_EQ(ReadTextLine(in, line), LineEnd::Failed);
+    EXPECT_EQ(line, "bb");
+    EXPECT_TRUE(StreamFailed(in));
+    EXPECT_EQ(in.exceptions(), std::ios::goodbit);
 }
 
 }  // namespace

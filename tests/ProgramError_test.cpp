@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 // Each case runs in a child process, which ends with the helper's status;
@@ -38,4 +40,33 @@ TEST(ProgramErrorDeathTest, OneLineNamingTheProgramThenTheStatus) {
         SCOPED_TRACE(c.name);
         EXPECT_EXIT(c.fail(), testing::ExitedWithCode(c.status), c.line);
     }
+}
+
+// What leaves a program's phase ends in one line and status 2, never in an
+// abort; the cleanup runs before the line is written.
+TEST(ProgramErrorDeathTest, APhaseThatThrowsEndsInOneLine) {
+    const struct {
+        const char* name;
+        void (*phase)();
+        const char* line;
+    } cases[] = {
+        {"limit passed",
+         [] { throw std::length_error("more distinct k-mers than the index can number"); },
+         "^cleaned\nzarn: indexing src\\.fa: more distinct k-mers than the index can number\n$"},
+        {"out of memory", [] { throw std::bad_alloc(); },
+         "^cleaned\nzarn: out of memory while indexing src\\.fa\n$"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EXIT(
+            {
+                SetProgramName("zarn");
+                RunPhase("indexing", "src.fa", c.phase, [] { std::cerr << "cleaned\n"; });
+            },
+            testing::ExitedWithCode(2), c.line);
+    }
+}
+
+TEST(ProgramErrorTest, APhaseThatEndsWellGivesItsResult) {
+    EXPECT_EQ(RunPhase("counting", "in.fa", [] { return 7; }), 7);
 }

@@ -65,10 +65,18 @@ void KeepInBuffer(char* buf, int size, const std::string& line) {
 }
 
 // A data line of the four-argument reader: all trailing white space goes.
-void AppendDataLine(std::vector<char>& bases, const std::string& line) {
+// False, with nothing appended, when the record would pass longest bases.
+bool AppendDataLine(std::vector<char>& bases, const std::string& line, size_t longest) {
     size_t n = line.size();
     while (n > 0 && IsWS(line[n - 1])) --n;
+    if (n > longest - bases.size()) return false;  // bases never pass longest
+    // Near the limit the room grows to the limit at once: doubling it would
+    // copy a record of more than half the limit once more, and then again to
+    // more room than a record may have.
+    if (n > bases.capacity() - bases.size() && bases.capacity() > longest / 4)
+        bases.reserve(longest);
     bases.insert(bases.end(), line.begin(), line.begin() + static_cast<std::ptrdiff_t>(n));
+    return true;
 }
 
 const char kOpenFailed[] = " file open failed";
@@ -228,7 +236,8 @@ FASTAFile::FASTAFile() : mReserveSize(5000), mBasesPerLine(50), mQualsPerLine(25
 
 FASTAFile::~FASTAFile() {}
 
-int FASTAFile::GetNextSequence(std::istream& in, char* buf, int size, Sequence& r) {
+int FASTAFile::GetNextSequence(std::istream& in, char* buf, int size, Sequence& r,
+                               std::size_t longest) {
     r.mBases.clear();
     std::string line;
     LineEnd end;
@@ -245,7 +254,7 @@ int FASTAFile::GetNextSequence(std::istream& in, char* buf, int size, Sequence& 
             r.mName.clear();
             r.mDescription.clear();
             buf[0] = '\0';  // no header waits: the first-call mark is used up
-            AppendDataLine(r.mBases, line);
+            if (!AppendDataLine(r.mBases, line, longest)) return 2;
             if (end != LineEnd::Newline) return 1;
         } else {
             KeepInBuffer(buf, size, line);
@@ -265,8 +274,8 @@ int FASTAFile::GetNextSequence(std::istream& in, char* buf, int size, Sequence& 
         const bool header = !line.empty() && line[0] == '>';
         if (header)
             KeepInBuffer(buf, size, line);
-        else
-            AppendDataLine(r.mBases, line);
+        else if (!AppendDataLine(r.mBases, line, longest))
+            return 2;
         if (end != LineEnd::Newline) return 1;
         if (header) return 1;
     }

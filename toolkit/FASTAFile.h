@@ -11,7 +11,8 @@
 // reaching end of input, or a line holding a NUL byte (damaged text), ends
 // every reading loop with failure: the records before it stay, the stream
 // readers set badbit on the stream for a NUL, and the readers with a result
-// return 0.
+// return 0. Memory running out, also while a long line is read, throws
+// std::bad_alloc to the caller.
 //
 // The record-at-a-time readers take lines before the first header line as a
 // record with an empty name and description.
@@ -41,9 +42,13 @@ public:
     // into buffer[0]; afterwards the buffer carries the next record's header
     // line between calls. Returns 0 when a line holds a NUL byte (the record
     // keeps the lines before it, the buffer holds the line) or when the
-    // stream failed (badbit, or failbit without end of input); else 1. After each call the
-    // caller tests in.eof() and stops when it is set.
-    int GetNextSequence(std::istream& in, char* buffer, int size, Sequence& record);
+    // stream failed (badbit, or failbit without end of input); 2 when a data
+    // line would make the record longer than `longest` bases (the record keeps
+    // the lines before it; the rest of the record is not read, so the caller
+    // stops there); else 1. After each call the caller tests in.eof() and
+    // stops when it is set.
+    int GetNextSequence(std::istream& in, char* buffer, int size, Sequence& record,
+                        std::size_t longest = static_cast<std::size_t>(-1));
 
     // Next record, whole-name header; the next header waits in mPendingHeader.
     // The description is not touched. A line holding a NUL byte ends the

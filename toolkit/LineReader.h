@@ -32,6 +32,8 @@ inline std::size_t LengthWithoutEndCR(const char* text, std::size_t n) {
 }
 
 // Reads the next line of `in` into `line` (its previous text is replaced).
+// Running out of memory while the line grows throws std::bad_alloc (the
+// stream is then bad); every other failure while reading is LineEnd::Failed.
 LineEnd ReadTextLine(std::istream& in, std::string& line);
 
 // True for Newline and EndOfInput: a line was read.

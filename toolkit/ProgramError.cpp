@@ -22,3 +22,9 @@ void FailOutOfMemory(const char* task, const std::string& name) {
     std::cerr << gProgramName << ": out of memory while " << task << " " << name << std::endl;
     std::exit(2);
 }
+
+void FailInPhase(const char* task, const std::string& name, const char* what) {
+    std::cout << std::endl;
+    std::cerr << gProgramName << ": " << task << " " << name << ": " << what << std::endl;
+    std::exit(2);
+}

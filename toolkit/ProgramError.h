@@ -13,6 +13,8 @@
 #ifndef TOOLKIT_PROGRAMERROR_H
 #define TOOLKIT_PROGRAMERROR_H
 
+#include <exception>
+#include <new>
 #include <string>
 
 // The name that starts every message; set once at the top of main.
@@ -28,5 +30,33 @@ void SetProgramName(const char* name);
 // ends the process with status 2. Builds no string of its own, as memory is
 // short.
 [[noreturn]] void FailOutOfMemory(const char* task, const std::string& name);
+
+// A standard exception other than std::bad_alloc left the phase task on the
+// file name: ends the progress line on standard output, writes
+// "<program>: <task> <name>: <what>" and ends the process with status 2.
+[[noreturn]] void FailInPhase(const char* task, const std::string& name, const char* what);
+
+// Runs one phase of a program (reading, indexing, counting, writing) and
+// returns what phase() returns. When memory runs out in it, or a limit is
+// passed (any other standard exception), cleanup() runs first (closing or
+// removing output) and the run ends with FailOutOfMemory or FailInPhase.
+template <class Phase, class Cleanup>
+auto RunPhase(const char* task, const std::string& name, Phase phase, Cleanup cleanup)
+    -> decltype(phase()) {
+    try {
+        return phase();
+    } catch (const std::bad_alloc&) {
+        cleanup();
+        FailOutOfMemory(task, name);
+    } catch (const std::exception& e) {
+        cleanup();
+        FailInPhase(task, name, e.what());
+    }
+}
+
+template <class Phase>
+auto RunPhase(const char* task, const std::string& name, Phase phase) -> decltype(phase()) {
+    return RunPhase(task, name, phase, [] {});
+}
 
 #endif
