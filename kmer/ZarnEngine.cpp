@@ -39,8 +39,13 @@ bool ZarnEngine::AddSource(std::string fileName) {
     bool failed = in.bad();
     in.close();
     if (status == SourceScanStatus::TooManyRecords) {
-        mError = "more than " + std::to_string(BigSequenceLocation::MAXSOURCERECORDS) +
-                 " records: the index cannot number them";
+        // Text before the first header takes one record index itself.
+        const long limit = mMerLocations.mRecordLimit;
+        mError =
+            "more than " + std::to_string(limit) + " records" +
+            (limit < BigSequenceLocation::MAXSOURCERECORDS ? " after text before the first header"
+                                                           : "") +
+            ": the index cannot number them";
         return false;
     }
     if (status == SourceScanStatus::RecordTooLong) {
