@@ -299,8 +299,10 @@ bool ZarnEngine::Compare(std::istream& in, std::ostream& out) {
     else
         writer.WriteTabbedHeader(out);
     // The output is tested after the header and after each record's lines, so
-    // a full disk or a closed pipe stops the run at once instead of after the
-    // whole query file.
+    // a failed write (a full disk, say) stops the run at once instead of after
+    // the whole query file. A pipe whose reader has gone ends the process by
+    // SIGPIPE, as in any pipeline; only where SIGPIPE is ignored does the write
+    // fail and come here.
     if (!out) {
         mError = "write error";
         return false;
