@@ -22,7 +22,7 @@ namespace {
 
 struct Outcome {
     ReadDistStatus status;
-    int line;
+    long long line;
     std::string name;
     int distMinCount;
     int k, factor, slice;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <stdexcept>
 #include <utility>
 
 #include "toolkit/CLibraryAdditions.h"
@@ -272,6 +273,13 @@ void OrderByFirstHit(std::vector<Chain>& chains, size_t base, const std::vector<
 
 }  // namespace
 
+void CheckChainHitCount(std::size_t hits, const std::string& queryName) {
+    if (hits > kMaxChainHits)
+        throw std::length_error("more than " + std::to_string(kMaxChainHits) +
+                                " hits on one strand of query " + queryName +
+                                ": the chainer numbers hits in 32 bits");
+}
+
 bool HitChainer::InWindow(Chain& chain, SearchResult& hit) {
     return Near(chain.mSourceEnd, chain.mQueryEnd, static_cast<int32_t>(hit.sourceStart()),
                 static_cast<int32_t>(hit.queryStart()), mWindowWidth, mWindowLength);
@@ -281,6 +289,7 @@ bool HitChainer::InWindow(Chain& chain, SearchResult& hit) {
 // scan visits only that record's hits; chains still come out in the order of
 // their first hits in the sorted list. The join flags are kept by list index.
 void HitChainer::ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains) {
+    CheckChainHitCount(hits.size(), hits.empty() ? std::string() : hits[0].mQueryName);
     hits.sortBySourceStart();
     const size_t n = hits.size();
     std::vector<bool> joined(n, false), mine(n, false);
@@ -310,6 +319,7 @@ void HitChainer::ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains
 }
 
 void HitChainer::ComputeChains0(SearchResultVec& hits, std::vector<Chain>& chains) {
+    CheckChainHitCount(hits.size(), hits.empty() ? std::string() : hits[0].mQueryName);
     hits.sortByQueryStart();
     hits.sortBySourceStart();
     // Records do not share chains: each record's hits are searched on their

@@ -6,6 +6,7 @@
 // marker form: "#:lav" ... "#:eof"). Coordinates are 0-based with both ends
 // inclusive in memory, 1-based in the file.
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <ostream>
@@ -58,6 +59,12 @@ public:
           mBases(0) {}
 };
 
+// The chainers number the hits of one list in 32 bits. A list of more hits
+// than that is refused with std::length_error naming the query, before any
+// work is done on it.
+constexpr std::size_t kMaxChainHits = 0xFFFFFFFFu;
+void CheckChainHitCount(std::size_t hits, const std::string& queryName);
+
 class HitChainer {
 public:
     std::string mSpareString1;
@@ -78,7 +85,8 @@ public:
     // greedy forward scan to chains (which is not cleared), in the order of
     // their first hits. A hit joins only a chain of its own source record (same
     // name and size as the chain's first hit), and the scan for a chain visits
-    // only that record's hits. Every hit belongs to exactly one chain.
+    // only that record's hits. Every hit belongs to exactly one chain. Both
+    // chainers refuse more than kMaxChainHits hits (CheckChainHitCount).
     void ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains);
     // The exhaustive variant: every unjoined hit of the chain's source record
     // is a candidate, before or after its first hit, without the early stop; a

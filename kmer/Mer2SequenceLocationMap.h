@@ -33,7 +33,8 @@
 //                  the first header, since that text takes the top index).
 //                  The scan stopped at the first header that did not fit; the
 //                  records before it are indexed and closed, nothing of that
-//                  header or after it is.
+//                  header or after it is. mRecordLimit holds the limit that
+//                  applied.
 //   RecordTooLong  a record's size would pass the largest int, which starts
 //                  and sizes are kept in. The scan stopped at the character
 //                  that did not fit; the record is closed with the size
@@ -73,9 +74,14 @@ public:
     std::vector<std::string> mSourceNames;  // header text after '>', by record index
     std::vector<int> mSourceSizes;          // counted characters, by record index
     long mStopLine;                         // line where a fault stopped the scan, 0 if none
+    long mRecordLimit;  // records the last scan could number (see TooManyRecords)
 
     Mer2SequenceLocationMap()
-        : mLocationLists(100), mMaxLocations(999999), mLocationCount(0), mStopLine(0) {}
+        : mLocationLists(100),
+          mMaxLocations(999999),
+          mLocationCount(0),
+          mStopLine(0),
+          mRecordLimit(LocT::MAXSOURCERECORDS) {}
 
     // Sizes the index at once for a source of bases bases (an upper bound of
     // its k-mers), of which thinning keeps about one in Mer::mThinFactor, so
@@ -212,6 +218,7 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
     // a source with repeats has far fewer distinct ones.
     mLocationLists.shrink_to_fit();
     mStopLine = status == SourceScanStatus::Ok ? 0 : lineNo;
+    mRecordLimit = maxRecords;
     mSourceSizes.push_back(pos);
     return status;
 }

@@ -41,10 +41,10 @@ enum ReadDistStatus {
 // and after a bad body line the header's k and thinning are already in force.
 struct ReadDistResult {
     ReadDistStatus mStatus;
-    int mLine;
+    long long mLine;  // 64 bits: a distribution file may hold more than 2^31 lines
     std::string mDetail;
 
-    ReadDistResult(ReadDistStatus status = ReadDistOK, int line = 0, std::string detail = "")
+    ReadDistResult(ReadDistStatus status = ReadDistOK, long long line = 0, std::string detail = "")
         : mStatus(status), mLine(line), mDetail(detail) {}
     bool ok() const { return mStatus == ReadDistOK; }
     // A short description for the user, led by "line N: " when a line applies.
@@ -206,7 +206,7 @@ ReadDistResult MerRepeatModel<F>::ReadDist(std::istream& in, int minCount) {
     std::vector<Mer> mers;
     std::vector<int> counts;
     std::vector<std::size_t> marks;  // entries gathered at each 100,000th body line
-    int n = 1;                       // body lines read; body line n is line n + 1 of the file
+    long long n = 1;                 // body lines read; body line n is line n + 1 of the file
     while (end == LineEnd::Newline) {
         end = ReadTextLine(in, line);
         if (end == LineEnd::None) break;

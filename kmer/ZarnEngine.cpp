@@ -40,8 +40,13 @@ bool ZarnEngine::AddSource(std::string fileName) {
     bool failed = in.bad();
     in.close();
     if (status == SourceScanStatus::TooManyRecords) {
-        mError = "more than " + std::to_string(BigSequenceLocation::MAXSOURCERECORDS) +
-                 " records: the index cannot number them";
+        // Text before the first header takes one record index itself.
+        const long limit = mMerLocations.mRecordLimit;
+        mError =
+            "more than " + std::to_string(limit) + " records" +
+            (limit < BigSequenceLocation::MAXSOURCERECORDS ? " after text before the first header"
+                                                           : "") +
+            ": the index cannot number them";
         return false;
     }
     if (status == SourceScanStatus::RecordTooLong) {
@@ -305,8 +310,10 @@ bool ZarnEngine::Compare(std::istream& in, std::ostream& out) {
     else
         writer.WriteTabbedHeader(out);
     // The output is tested after the header and after each record's lines, so
-    // a full disk or a closed pipe stops the run at once instead of after the
-    // whole query file.
+    // a failed write (a full disk, say) stops the run at once instead of after
+    // the whole query file. A pipe whose reader has gone ends the process by
+    // SIGPIPE, as in any pipeline; only where SIGPIPE is ignored does the write
+    // fail and come here.
     if (!out) {
         mError = "write error";
         return false;

@@ -142,7 +142,9 @@ void SetupOptions(int argc, char** argv) {
     OptSourceName = opts.GetFreeArg();
     OptQueryName = opts.GetFreeArg();
     OptOutName = opts.GetFreeArg();
-    if (OptSourceName.empty() || OptQueryName.empty() || OptOutName.empty()) {
+    // A fourth name is a mistake (two queries, say), and taking the third as
+    // the output would empty a file the user meant as input.
+    if (OptSourceName.empty() || OptQueryName.empty() || OptOutName.empty() || opts.ArgsLeft()) {
         PrintHelp();
         exit(1);
     }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -405,6 +406,24 @@ Chain MakeChain(int sourceBegin, int sourceEnd, int queryBegin, int queryEnd, in
     c.mBases = bases;
     c.mSegments.resize(segments);
     return c;
+}
+
+// Hit indices are 32 bits: a longer list is refused with the query's name,
+// and the largest list they can number is accepted.
+TEST(HitChainerTest, HitCountBeyondThirtyTwoBitsIsRefused) {
+    static_assert(sizeof(std::size_t) >= 8, "a count beyond 32 bits must be representable");
+    EXPECT_NO_THROW(CheckChainHitCount(0, ""));
+    EXPECT_NO_THROW(CheckChainHitCount(std::size_t(0xFFFFFFFFu), "q1"));
+    for (std::size_t count : {std::size_t(1) << 32, std::size_t(1) << 40}) {
+        try {
+            CheckChainHitCount(count, "chr7");
+            ADD_FAILURE() << count << " hits accepted";
+        } catch (const std::length_error& e) {
+            EXPECT_STREQ(e.what(),
+                         "more than 4294967295 hits on one strand of query chr7: the chainer "
+                         "numbers hits in 32 bits");
+        }
+    }
 }
 
 TEST(HitChainerTest, WriteTabbedLines) {

@@ -365,6 +365,28 @@ TEST_F(MerRepeatModelTest, NulByteIsDamagedTextInAnyLine) {
     }
 }
 
+// A file of a whole genome's k-mers at minimum count 1 has more lines than
+// an int counts: the line number must reach the message whole.
+TEST(ReadDistResultTest, LinesBeyondAnIntKeepTheirNumberInTheMessage) {
+    const struct {
+        ReadDistStatus status;
+        long long line;
+        const char* message;
+    } cases[] = {
+        {ReadDistBadLine, 2147483648LL, "line 2147483648: malformed line: why"},
+        {ReadDistNulByte, 4294967297LL, "line 4294967297: a NUL byte (damaged text)"},
+        {ReadDistReadFailed, 6000000000LL,
+         "line 6000000000: read error (damaged or truncated "
+         "input)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        const ReadDistResult r(c.status, c.line, c.status == ReadDistBadLine ? "why" : "");
+        EXPECT_EQ(r.mLine, c.line);
+        EXPECT_EQ(r.Message(), c.message);
+    }
+}
+
 TEST_F(MerRepeatModelTest, UnreadableFilesAreReported) {
     Model m;
     ReadDistResult r = m.ReadDist(TempPath("does-not-exist.dist"), 1);

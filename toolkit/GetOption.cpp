@@ -67,6 +67,8 @@ std::string GetOption::NextArg() {
     return "";
 }
 
+bool GetOption::ArgsLeft() const { return mArgIdx < mArgs.size(); }
+
 std::string GetOption::GetFreeArg() { return NextArg(); }
 
 std::string GetOption::GetStringArg() { return NextArg(); }

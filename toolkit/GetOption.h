@@ -18,6 +18,7 @@ public:
     std::string GetFreeArg();    // NextArg
     std::string GetStringArg();  // NextArg
     int GetIntArg();             // atoi of NextArg
+    bool ArgsLeft() const;       // a string not yet handed out (an empty word counts)
 
     int mValid;
     std::vector<char> mOptions;

@@ -42,6 +42,51 @@ if [ -c /dev/full ]; then
   [ -c /dev/full ] || fail "zarnmerdist to /dev/full: /dev/full is gone"
 fi
 
+# A FIFO whose reader has gone: as in a pipeline, the program dies by SIGPIPE
+# (status 141); where SIGPIPE is ignored the write fails and is reported as
+# a write error. Each output is larger than a pipe holds, so the program is
+# still writing when the reader leaves. The reader opens the FIFO before the
+# program starts (its open waits for the program's), and both have timeouts,
+# so that no case can hang.
+
+# to_fifo PROGRAM ARGS...: runs the program with its output FIFO pipe.out
+# opened by a reader that leaves at once without reading.
+to_fifo() {
+  rm -f pipe.out
+  mkfifo pipe.out
+  timeout 30 bash -c ': < pipe.out' &
+  local reader=$!
+  timeout 30 "$@" > run.stdout 2> run.stderr
+  rc=$?
+  wait "$reader"
+  rm -f pipe.out
+}
+# Runs the command after it with SIGPIPE ignored, as a parent that ignores it
+# leaves it.
+NO_SIGPIPE=(bash -c 'trap "" PIPE; exec "$0" "$@"')
+
+if command -v mkfifo > /dev/null && command -v timeout > /dev/null; then
+  # 8,000 copies of a 40-base source record, each a chain of the query:
+  # about 300 KB of chain lines. For counting, 30,000 distinct 16-mers.
+  seq40=$(head -c 40 uniq.seq)
+  awk -v s="$seq40" 'BEGIN { for (i = 0; i < 8000; i++) print ">c" i "\n" s }' > copies.fa
+  printf '>q\n%s\n' "$seq40" > copyq.fa
+  { echo '>r'; random_bases 30000; } > counted.fa
+  for prog in zarn zarnmerdist; do
+    if [ $prog = zarn ]; then
+      cmd=("$ZARN" -s 12 -T 0 -M 20 copies.fa copyq.fa pipe.out)
+    else
+      cmd=("$MERDIST" 16 1 0 1 pipe.out counted.fa)
+    fi
+    to_fifo "${cmd[@]}"
+    expect_status 141 "$prog to a FIFO without reader"
+    to_fifo "${NO_SIGPIPE[@]}" "${cmd[@]}"
+    expect_status 2 "$prog to a FIFO without reader, SIGPIPE ignored"
+    expect_stderr "$prog: pipe.out: write error" "$prog to a FIFO without reader, SIGPIPE ignored"
+  done
+  rm -f copies.fa copyq.fa counted.fa
+fi
+
 # --- Out of memory --------------------------------------------------------
 
 # AddressSanitizer reserves terabytes of address space at start-up, so a

@@ -25,6 +25,25 @@ src.fa qry.fa ''
 src.fa qry.fa out.txt -M
 CASES
 
+# More than three file names: the third is not taken as the output (it stays
+# as it was), the fourth is not created.
+cp qry.fa q2.fa
+while read -r line; do
+  eval "set -- $line"
+  rm -f out.txt
+  run_zarn "$@"
+  { echo ZARN; printf '%s ' zarn "$@"; echo; echo hi; cat "$FIX/help.txt"; } > want.stdout
+  expect_status 1 "[$line]"
+  expect_same want.stdout run.stdout "[$line]"
+  cmp -s qry.fa q2.fa || fail "[$line]: third name modified"
+  [ -e out.txt ] && fail "[$line]: fourth name created"
+done <<'CASES'
+-s 12 -T 0 -M 100 src.fa qry.fa q2.fa out.txt
+src.fa qry.fa q2.fa out.txt -s 12 -T 0
+src.fa -M 100 qry.fa q2.fa out.txt src.fa
+src.fa qry.fa q2.fa ''
+CASES
+
 # Values the k-mer code cannot use, without -K; the message names the option
 # and the value it took (text that is not a number reads as 0).
 while read -r opt value named; do

@@ -30,9 +30,12 @@ adir          adir qry.fa out.txt
 adir          src.fa adir out.txt
 nosuch.txt    -K nosuch.txt src.fa qry.fa out.txt
 badhead.txt   -K badhead.txt src.fa qry.fa out.txt
-line 3        -K badline.txt src.fa qry.fa out.txt
+badline.txt   -K badline.txt src.fa qry.fa out.txt
 cutsrc.fa.gz  cutsrc.fa.gz qry.fa out.txt
 CASES
+# A malformed distribution line is named by its number.
+run_zarn -s 12 -T 0 -M 100 -K badline.txt src.fa qry.fa out.txt
+expect_stderr "badline.txt: line 3: malformed line" "[-K badline.txt]"
 
 # A missing query is found before the source is indexed.
 run_zarn -s 12 -T 0 -M 100 src.fa nosuch.fa out.txt
@@ -80,16 +83,23 @@ sed -n 3p "$FIX/both_strands.out" > want.lines
 tail -n +3 out.txt > got.lines
 expect_same want.lines got.lines "query qnul.fa: lines before the NUL line"
 
-# The record index holds 524,288 source records; one more is refused.
+# The record index holds 524,288 source records; one more is refused, and so
+# is the last of them when sequence text before the first header takes an index.
 awk 'BEGIN { for (i = 0; i < 524288; i++) print ">r" i "\nACGT" }' > many.fa
 run_zarn many.fa qry.fa out.txt
 expect_status 0 "524288 records"
-echo ">last" >> many.fa
-echo "ACGT" >> many.fa
-printf 'keep\n' > out.txt
-run_zarn many.fa qry.fa out.txt
-expect_status 2 "524289 records"
-expect_stderr "many.fa" "524289 records"
-[ "$(cat out.txt)" = keep ] || fail "524289 records: output file changed"
+{ echo ACGT; cat many.fa; } > text_many.fa
+{ cat many.fa; echo ">last"; echo ACGT; } > more.fa
+while read -r file message; do
+  printf 'keep\n' > out.txt
+  run_zarn "$file" qry.fa out.txt
+  expect_status 2 "$file"
+  expect_stderr "$file: $message" "$file"
+  [ "$(cat out.txt)" = keep ] || fail "$file: output file changed"
+done <<'CASES'
+more.fa more than 524288 records: the index cannot number them
+text_many.fa more than 524287 records after text before the first header: the index cannot number them
+CASES
+rm -f many.fa text_many.fa more.fa
 
 finish
