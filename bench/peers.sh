@@ -4,15 +4,20 @@
 #
 #   bench/peers.sh [options] DIR
 #
-# DIR holds FASTA files, plain or compressed (.gz, .xz), such as the Debian
-# example genomes: ragout-examples (E.Coli/references/MG1655-K12.fasta.gz,
-# DH1.fasta.gz, the four V.Cholerae/references/*.fasta.gz) and
-# kleborate-examples (data/*.fna.xz). Compressed files are unpacked into a
-# temporary folder; nothing is fetched.
+# DIR holds FASTA files, plain or compressed (.gz, .xz), at any depth: the
+# folder that `dpkg -x` makes of Debian's ragout-examples and
+# kleborate-examples, or a flat copy of their files. Compressed files are
+# unpacked into a temporary folder; nothing is fetched.
 #
-# The genomes are found by name, case-blind: MG1655 (*mg1655*, not *_1000*),
-# DH1 (*dh1*); the large source "ALL10" is DIR/all10.fa when it exists, else
-# MG1655, DH1 and every V. cholerae and Klebsiella genome of DIR, concatenated.
+# The genomes are found by file name, case-blind, once .gz or .xz and .fasta,
+# .fa or .fna are taken off; a name matches when it is the genome's name or
+# ends in _ or - and the name (contigs files match none):
+#   MG1655   mg1655 or mg1655-k12      DH1          dh1
+#   V. cholerae   h1, o1_inaba, o1_biovar, o395
+#   Klebsiella    hs11286, kp1084, mgh78578, ntuh-k2044 (or ntuh_k2044)
+# The large source "ALL10" is DIR/all10.fa when it exists, else these ten
+# genomes concatenated in that order (48 Mbp). The script stops with a
+# message naming each genome it needs and cannot find.
 #
 # Runs, each repeated N times (median of wall time and of peak memory):
 #   count MG1655    zarnmerdist 31 1 0 1   | kmc -k31 -ci1 -cs1000000 -t1 -fm + kmc_dump
@@ -64,6 +69,14 @@ data=$1
 [ -d "$data" ] || { echo "peers.sh: $data: not a folder" >&2; exit 2; }
 case $repeats in ''|*[!0-9]*|0) echo "peers.sh: -n: a positive number is needed" >&2; exit 2 ;; esac
 
+IFS=, read -r -a chosen <<< "$runs"
+for r in "${chosen[@]}"; do
+  case $r in
+    count-small|count-large|compare-small|compare-large) ;;
+    *) echo "peers.sh: -r: unknown run $r" >&2; exit 2 ;;
+  esac
+done
+
 zarn=$build/zarn
 zarnmerdist=$build/zarnmerdist
 for p in "$zarn" "$zarnmerdist"; do
@@ -84,48 +97,94 @@ plain() {
   local f=$1 base
   base=$(basename "$f")
   case $f in
-    *.gz) base=${base%.gz}; [ -s "$work/in/$base" ] || gzip -dc "$f" > "$work/in/$base" ;;
-    *.xz) base=${base%.xz}; [ -s "$work/in/$base" ] || xz -dc "$f" > "$work/in/$base" ;;
+    *.gz) base=${base%.gz}; [ -s "$work/in/$base" ] || { gzip -dc "$f" > "$work/in/$base.tmp" && mv "$work/in/$base.tmp" "$work/in/$base"; } ;;
+    *.xz) base=${base%.xz}; [ -s "$work/in/$base" ] || { xz -dc "$f" > "$work/in/$base.tmp" && mv "$work/in/$base.tmp" "$work/in/$base"; } ;;
     *) echo "$f"; return ;;
   esac
   echo "$work/in/$base"
 }
 
-# The first file of DIR whose name matches the pattern (case-blind).
+# The first file of DIR (at any depth, in byte order of its path) whose name,
+# without its compression and FASTA extensions, is NAME or ends in _NAME or
+# -NAME, case-blind. NAME is an extended regular expression.
 pick() {
-  find "$data" -maxdepth 4 -type f -iname "$1" ! -iname '*_1000*' ! -iname 'all10*' \
-    \( -iname '*.fa' -o -iname '*.fasta' -o -iname '*.fna' -o -iname '*.gz' -o -iname '*.xz' \) |
-    LC_ALL=C sort | head -n 1
+  find -L "$data" -type f \( -iname '*.fa' -o -iname '*.fasta' -o -iname '*.fna' \
+    -o -iname '*.fa.gz' -o -iname '*.fasta.gz' -o -iname '*.fna.gz' \
+    -o -iname '*.fa.xz' -o -iname '*.fasta.xz' -o -iname '*.fna.xz' \) |
+    LC_ALL=C sort |
+    {
+      first=
+      while IFS= read -r f; do
+        stem=$(basename "$f" | sed -E 's/\.(gz|xz)$//I; s/\.(fasta|fa|fna)$//I')
+        if [ -z "$first" ] && printf '%s\n' "$stem" | grep -Eiqx "(.*[_-])?($1)"; then
+          first=$f
+        fi
+      done
+      [ -z "$first" ] || printf '%s\n' "$first"
+    }
 }
 
-mg=$(pick '*mg1655*')
-dh=$(pick '*dh1*')
-[ -n "$mg" ] || { echo "peers.sh: $data: no MG1655 genome (*mg1655*)" >&2; exit 2; }
-[ -n "$dh" ] || { echo "peers.sh: $data: no DH1 genome (*dh1*)" >&2; exit 2; }
-mg=$(plain "$mg")
-dh=$(plain "$dh")
-if [ -s "$data/all10.fa" ]; then
+# The genomes, by label and name pattern: MG1655 and DH1 first (the small
+# runs), then the eight that complete the large source.
+genomes=(
+  "MG1655:mg1655(-k12)?"
+  "DH1:dh1"
+  "V. cholerae H1:h1"
+  "V. cholerae O1 Inaba:o1_inaba"
+  "V. cholerae O1 biovar:o1_biovar"
+  "V. cholerae O395:o395"
+  "Klebsiella HS11286:hs11286"
+  "Klebsiella Kp1084:kp1084"
+  "Klebsiella MGH78578:mgh78578"
+  "Klebsiella NTUH-K2044:ntuh[_-]k2044"
+)
+have_all=0
+[ -s "$data/all10.fa" ] && have_all=1
+found=()
+missing=0
+for i in "${!genomes[@]}"; do
+  label=${genomes[$i]%%:*}
+  f=$(pick "${genomes[$i]#*:}")
+  if [ -z "$f" ]; then
+    # Beyond MG1655 and DH1 a genome is needed only to build the large source.
+    if [ "$i" -lt 2 ] || [ "$have_all" = 0 ]; then
+      echo "peers.sh: $data: no $label genome" >&2
+      missing=1
+    fi
+  fi
+  found+=("$f")
+done
+[ "$missing" = 0 ] || exit 2
+
+mg=$(plain "${found[0]}") || { echo "peers.sh: ${found[0]}: cannot unpack" >&2; exit 2; }
+dh=$(plain "${found[1]}") || { echo "peers.sh: ${found[1]}: cannot unpack" >&2; exit 2; }
+if [ "$have_all" = 1 ]; then
   all=$data/all10.fa
 else
   all=$work/in/all10.fa
   if [ ! -s "$all" ]; then
-    {
-      cat "$mg" "$dh"
-      find "$data" -maxdepth 4 -type f \( -iname '*cholerae*' -o -ipath '*V.Cholerae*' -o \
-        -iname '*klebs*' -o -iname '*.fna' -o -iname '*.fna.*' \) ! -iname 'all10*' |
-        LC_ALL=C sort | while read -r f; do cat "$(plain "$f")"; done
-    } > "$all.tmp" && mv "$all.tmp" "$all"
+    for f in "${found[@]}"; do
+      p=$(plain "$f") || { echo "peers.sh: $f: cannot unpack" >&2; exit 2; }
+      cat "$p"
+    done > "$all.tmp"
+    mv "$all.tmp" "$all"
   fi
 fi
 [ -s "$all" ] || { echo "peers.sh: $data: no large source" >&2; exit 2; }
 
 bases() { grep -v '^>' "$1" | tr -d '\n\r' | wc -c; }
 
-# One timed command: prints "wall_seconds peak_kb" (exit status is ignored:
-# zarnmerdist exits with 1 after a complete run).
+# One timed command: prints "wall_seconds peak_kb index_s compare_s". A
+# command that fails (every tool here exits 0 after a complete run) is
+# reported with the end of its standard error, and the status is returned.
 timed() {
-  local log=$work/out/time.log
-  /usr/bin/time -v -o "$log" "$@" > "$work/out/stdout.log" 2> "$work/out/stderr.log" || true
+  local log=$work/out/time.log status=0
+  /usr/bin/time -v -o "$log" "$@" > "$work/out/stdout.log" 2> "$work/out/stderr.log" || status=$?
+  if [ "$status" != 0 ]; then
+    echo "peers.sh: exit status $status from: $*" >&2
+    tail -n 5 "$work/out/stderr.log" >&2
+    return "$status"
+  fi
   # zarn prints the seconds of its two phases, indexing and comparing.
   local phases
   phases=$(awk '/ seconds\./ { printf "%s ", $1 }' "$work/out/stdout.log")
@@ -148,7 +207,8 @@ measure() {
   local run=$1 tool=$2 i w m x c walls= mems= idx= cmp=
   shift 2
   for ((i = 0; i < repeats; i++)); do
-    read -r w m x c < <("$@")
+    "$@" > "$work/out/timed.txt" || exit 2
+    read -r w m x c < "$work/out/timed.txt"
     walls+="$w"$'\n'
     mems+="$m"$'\n'
     idx+="$x"$'\n'
@@ -190,14 +250,12 @@ compare_run() {
 mgb=$(bases "$mg")
 allb=$(bases "$all")
 echo "inputs: MG1655 $mg ($mgb bases), DH1 $dh, ALL10 $all ($allb bases); $repeats repeats" >&2
-IFS=, read -r -a chosen <<< "$runs"
 for r in "${chosen[@]}"; do
   case $r in
     count-small) count_run "count MG1655" "$mg" ;;
     count-large) count_run "count ALL10" "$all" ;;
     compare-small) compare_run "compare MG1655 vs DH1" "$mg" "$dh" ;;
     compare-large) compare_run "compare ALL10 vs MG1655" "$all" "$mg" ;;
-    *) echo "peers.sh: -r: unknown run $r" >&2; exit 2 ;;
   esac
 done
 
