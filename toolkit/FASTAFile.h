@@ -4,10 +4,10 @@
 // a stream of any length; the whole-input readers (Read, Append, Read0) fill a
 // SequenceVector. Lines are read whole through the line layer
 // (toolkit/LineReader.h): a CR that ends a line goes with its newline, a data
-// line of any length is kept whole, and a header line keeps what the reader's
-// old line buffer held (4,899 characters for Read, Append and ReadQual,
-// 299,999 for the readers that went through GetLine, size - 1 for the
-// four-argument reader) and drops the rest. A stream that fails without
+// line of any length is kept whole, and a header line keeps at most 4,899
+// characters for Read, Append and ReadQual, size - 1 for the four-argument
+// GetNextSequence (zarn's query headers: 4,998) and 299,999 for every other
+// reader, and drops the rest. A stream that fails without
 // reaching end of input, or a line holding a NUL byte (damaged text), ends
 // every reading loop with failure: the records before it stay, the stream
 // readers set badbit on the stream for a NUL, and the readers with a result
