@@ -126,6 +126,85 @@ inline bool DistBodyLine(const std::string& line, int k, int& count) {
     return true;
 }
 
+// The fields of a distribution file's header line.
+struct DistHeader {
+    std::string mName;
+    int mMerSize = 0;
+    int mThinFactor = 0;
+    int mThinSlice = 0;
+    int mMinCount = 0;
+};
+
+// Parses and checks the header line (line 1 of the file).
+inline ReadDistResult ParseDistHeader(const std::string& line, DistHeader& header) {
+    if (HoldsNul(line)) return ReadDistResult(ReadDistNulByte, 1);
+    const std::vector<std::string> fields = DistFields(line);
+    if (fields.size() < 5)
+        return ReadDistResult(ReadDistBadHeader, 1,
+                              "expected a name, k, thinning factor, thinning slice and minimum "
+                              "count, separated by blanks or tabs");
+    const char* what[4] = {"k", "thinning factor", "thinning slice", "minimum count"};
+    int values[4];
+    for (int i = 0; i < 4; ++i) {
+        const std::string& field = fields[fields.size() - 4 + i];
+        if (!DistWholeNumber(field, values[i]))
+            return ReadDistResult(ReadDistBadHeader, 1,
+                                  std::string(what[i]) + " '" + field + "' is not a whole number");
+    }
+    if (values[0] < 1 || values[0] > 32)
+        return ReadDistResult(ReadDistBadHeader, 1,
+                              "k " + fields[fields.size() - 4] + " does not lie between 1 and 32");
+    if (values[1] < 1)
+        return ReadDistResult(ReadDistBadHeader, 1,
+                              "thinning factor " + fields[fields.size() - 3] + " is below 1");
+    header.mName = fields[0];
+    header.mMerSize = values[0];
+    header.mThinFactor = values[1];
+    header.mThinSlice = values[2];
+    header.mMinCount = values[3];
+    return ReadDistResult();
+}
+
+// The body lines of a distribution file, gathered before they are stored.
+struct DistBody {
+    std::vector<Mer> mMers;           // k-mers with a count of at least the minimum
+    std::vector<int> mCounts;         // their counts
+    std::vector<std::size_t> mMarks;  // k-mers gathered at each 100,000th body line
+};
+
+// Reads the body lines that follow the header up to the end of input or a
+// line led by a blank or a tab, keeping the k-mers of k letters whose count
+// is at least minCount.
+inline ReadDistResult GatherDistBody(std::istream& in, int k, int minCount, DistBody& body) {
+    std::string line;
+    LineEnd end = LineEnd::Newline;
+    long long n = 1;  // body lines read; body line n is line n + 1 of the file
+    while (end == LineEnd::Newline) {
+        end = ReadTextLine(in, line);
+        if (end == LineEnd::None) break;
+        if (end == LineEnd::Failed) return ReadDistResult(ReadDistReadFailed, n + 1);
+        if (HoldsNul(line)) return ReadDistResult(ReadDistNulByte, n + 1);
+        if (!line.empty()) {
+            if (IsDistBlank(line[0])) break;  // a line led by a blank or a tab ends the body
+            int count = 0;
+            if (!DistBodyLine(line, k, count))
+                return ReadDistResult(ReadDistBadLine, n + 1,
+                                      "expected " + std::to_string(k) +
+                                          " letters A, C, G or T, one blank or tab, and a count "
+                                          "of decimal digits");
+            if (count >= minCount) {
+                Mer m;
+                for (int i = 0; i < k; ++i) m.ShiftInBase(line[i]);
+                body.mMers.push_back(m);
+                body.mCounts.push_back(count);
+            }
+        }
+        if (n % 100000 == 0) body.mMarks.push_back(body.mMers.size());
+        ++n;
+    }
+    return ReadDistResult();
+}
+
 // The k-mer count model with a name and the limits of an acceptable count.
 template <class F>
 class MerRepeatModel : public Mer2IntMap<F> {
@@ -162,86 +241,55 @@ public:
     // closes out. Failures show in out's state (fail() after the call).
     void WriteDist(std::ofstream& out, int minCount);
     void WriteDist(std::string fileName, int minCount);
+
+private:
+    // Stores the gathered body in a map built at its final size, beside the
+    // k-mers already held, writing the progress lines as it goes.
+    void StoreDistBody(const DistBody& body);
 };
 
 template <class F>
 ReadDistResult MerRepeatModel<F>::ReadDist(std::istream& in, int minCount) {
     if (in.fail()) return ReadDistResult(ReadDistReadFailed, 0);  // unusable before any read
     std::string line;
-    LineEnd end = ReadTextLine(in, line);
+    const LineEnd end = ReadTextLine(in, line);
     if (end == LineEnd::Failed) return ReadDistResult(ReadDistReadFailed, 1);
     if (end == LineEnd::None) return ReadDistResult(ReadDistBadHeader, 1, "the file is empty");
-    if (HoldsNul(line)) return ReadDistResult(ReadDistNulByte, 1);
-    const std::vector<std::string> fields = DistFields(line);
-    if (fields.size() < 5)
-        return ReadDistResult(ReadDistBadHeader, 1,
-                              "expected a name, k, thinning factor, thinning slice and minimum "
-                              "count, separated by blanks or tabs");
-    const char* what[4] = {"k", "thinning factor", "thinning slice", "minimum count"};
-    int values[4];
-    for (int i = 0; i < 4; ++i) {
-        const std::string& field = fields[fields.size() - 4 + i];
-        if (!DistWholeNumber(field, values[i]))
-            return ReadDistResult(ReadDistBadHeader, 1,
-                                  std::string(what[i]) + " '" + field + "' is not a whole number");
-    }
-    if (values[0] < 1 || values[0] > 32)
-        return ReadDistResult(ReadDistBadHeader, 1,
-                              "k " + fields[fields.size() - 4] + " does not lie between 1 and 32");
-    if (values[1] < 1)
-        return ReadDistResult(ReadDistBadHeader, 1,
-                              "thinning factor " + fields[fields.size() - 3] + " is below 1");
+    DistHeader header;
+    const ReadDistResult parsed = ParseDistHeader(line, header);
+    if (!parsed.ok()) return parsed;
 
-    mName = fields[0];
-    mDistMinCount = values[3];
-    Mer::setMerSize(values[0]);
-    Mer::mThinFactor = values[1];
-    Mer::mThinSlice = values[2];
-    const int k = Mer::mMerSize;
+    mName = header.mName;
+    mDistMinCount = header.mMinCount;
+    Mer::setMerSize(header.mMerSize);
+    Mer::mThinFactor = header.mThinFactor;
+    Mer::mThinSlice = header.mThinSlice;
 
     // The body is gathered first and the map built at its final size: a file
     // lists its k-mers in the writer's table order, and inserting them in that
     // order into a table that is still growing piles them into one probe run
     // whose length grows with the file (quadratic time).
-    std::vector<Mer> mers;
-    std::vector<int> counts;
-    std::vector<std::size_t> marks;  // entries gathered at each 100,000th body line
-    long long n = 1;                 // body lines read; body line n is line n + 1 of the file
-    while (end == LineEnd::Newline) {
-        end = ReadTextLine(in, line);
-        if (end == LineEnd::None) break;
-        if (end == LineEnd::Failed) return ReadDistResult(ReadDistReadFailed, n + 1);
-        if (HoldsNul(line)) return ReadDistResult(ReadDistNulByte, n + 1);
-        if (!line.empty()) {
-            if (IsDistBlank(line[0])) break;  // a line led by a blank or a tab ends the body
-            int count = 0;
-            if (!DistBodyLine(line, k, count))
-                return ReadDistResult(ReadDistBadLine, n + 1,
-                                      "expected " + std::to_string(k) +
-                                          " letters A, C, G or T, one blank or tab, and a count "
-                                          "of decimal digits");
-            if (count >= minCount) {
-                Mer m;
-                for (int i = 0; i < k; ++i) m.ShiftInBase(line[i]);
-                mers.push_back(m);
-                counts.push_back(count);
-            }
-        }
-        if (n % 100000 == 0) marks.push_back(mers.size());
-        ++n;
+    DistBody body;
+    if (end == LineEnd::Newline) {
+        const ReadDistResult read = GatherDistBody(in, Mer::mMerSize, minCount, body);
+        if (!read.ok()) return read;
     }
+    StoreDistBody(body);
+    return ReadDistResult();
+}
 
-    typename Mer2IntMap<F>::CountMap table(this->mCounts.size() + mers.size());
+template <class F>
+void MerRepeatModel<F>::StoreDistBody(const DistBody& body) {
+    typename Mer2IntMap<F>::CountMap table(this->mCounts.size() + body.mMers.size());
     for (const auto& e : this->mCounts) table[e.first] = e.second;
     std::size_t mark = 0;
-    for (std::size_t i = 0; i <= mers.size(); ++i) {
+    for (std::size_t i = 0; i <= body.mMers.size(); ++i) {
         // The progress lines, each with the map's size after its body line.
-        for (; mark < marks.size() && marks[mark] == i; ++mark)
+        for (; mark < body.mMarks.size() && body.mMarks[mark] == i; ++mark)
             std::cerr << "Mers seen:" << (mark + 1) * 100000 << "\t size=" << table.size() << '\n';
-        if (i < mers.size()) table[mers[i]] = counts[i];
+        if (i < body.mMers.size()) table[body.mMers[i]] = body.mCounts[i];
     }
     this->mCounts = std::move(table);
-    return ReadDistResult();
 }
 
 template <class F>
