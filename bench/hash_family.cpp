@@ -76,10 +76,8 @@ int main(int argc, char** argv) {
     Mer::mThinFactor = 1;
     Mer::mThinSlice = 0;
 
-    const std::string families[2] = {Fasta(Keys(indexed, true, 1)),
-                                     Fasta(Keys(indexed, false, 1))};
-    const std::string controls[2] = {Fasta(Keys(counted, true, 2)),
-                                     Fasta(Keys(counted, false, 2))};
+    const std::string families[2] = {Fasta(Keys(indexed, true, 1)), Fasta(Keys(indexed, false, 1))};
+    const std::string controls[2] = {Fasta(Keys(counted, true, 2)), Fasta(Keys(counted, false, 2))};
     std::vector<double> indexTimes[2], countTimes[2];
     std::size_t indexSizes[2] = {0, 0}, countSizes[2] = {0, 0};
     for (int run = 0; run < runs; ++run) {
