@@ -72,8 +72,10 @@ public:
             rc.Reverse();
             if (m.isThinned(rc)) continue;
             const Mer& key = rc.mValue < m.mValue ? rc : m;
-            mMap.mCounts.prefetch(key);
-            mBatch[mBatched++] = key;
+            const std::uint32_t hash = MerTableHash<F>(key);
+            mMap.mCounts.prefetch(hash);
+            mBatch[mBatched] = key;
+            mHashes[mBatched++] = hash;
             if (mBatched == kAhead) Flush();
         }
         mMer = m;
@@ -83,7 +85,7 @@ public:
     // Counts the windows gathered so far.
     void Flush() {
         for (int i = 0; i < mBatched; ++i) {
-            int& count = mMap.mCounts[mBatch[i]];
+            int& count = mMap.mCounts.try_emplace(mBatch[i], mHashes[i]).first->second;
             if (count < INT_MAX) ++count;  // saturate rather than wrap to a negative count
         }
         mMap.mWindowCount += mBatched;
@@ -99,6 +101,7 @@ private:
     static constexpr int kAhead = 64;
     Mer2IntMap& mMap;
     Mer mBatch[kAhead];
+    std::uint32_t mHashes[kAhead];  // their table hashes, worked out once
     int mBatched = 0;
     Mer mMer;
     int mRun = 0;  // bases in a row ending at the last one fed, capped at k

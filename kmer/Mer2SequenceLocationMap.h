@@ -47,6 +47,7 @@
 
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -107,8 +108,9 @@ public:
     void AddMerLocation(Mer& m, int sourceIdx, int start, MerRepeatModel<RepeatHashF>& model);
 
 private:
-    // Stores one location of a selected k-mer unless its list is full.
-    void StoreLocation(const Mer& m, int sourceIdx, int start);
+    // Stores one location of a selected k-mer, of table hash hash, unless its
+    // list is full.
+    void StoreLocation(const Mer& m, std::uint32_t hash, int sourceIdx, int start);
 
 public:
     // Appends to hits one hit (source name, size, start, start + k - 1) per
@@ -147,6 +149,7 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
     constexpr int kAhead = 32;
     struct Pending {
         Mer mMer;
+        std::uint32_t mHash;  // its table hash, worked out once
         int mSourceIdx;
         int mStart;
     };
@@ -154,7 +157,7 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
     int batched = 0;
     auto storeBatch = [&]() {
         for (int i = 0; i < batched; ++i)
-            StoreLocation(batch[i].mMer, batch[i].mSourceIdx, batch[i].mStart);
+            StoreLocation(batch[i].mMer, batch[i].mHash, batch[i].mSourceIdx, batch[i].mStart);
         batched = 0;
     };
 
@@ -185,8 +188,9 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
                     m.ShiftInBits(static_cast<char>(code));
                     if (bases < k) ++bases;
                     if (bases == k && !m.isThinned() && model.isAcceptableFrequency(m)) {
-                        mLocationLists.prefetch(m);
-                        batch[batched++] = Pending{m, r, pos - k};
+                        const std::uint32_t hash = MerTableHash<HashF>(m);
+                        mLocationLists.prefetch(hash);
+                        batch[batched++] = Pending{m, hash, r, pos - k};
                         if (batched == kAhead) storeBatch();
                     }
                 }
@@ -228,16 +232,17 @@ void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::AddMerLocation(
     Mer& m, int sourceIdx, int start, MerRepeatModel<RepeatHashF>& model) {
     if (m.isThinned()) return;
     if (!model.isAcceptableFrequency(m)) return;
-    StoreLocation(m, sourceIdx, start);
+    StoreLocation(m, MerTableHash<HashF>(m), sourceIdx, start);
 }
 
 template <class HashF, class LocT, class RepeatHashF>
-void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::StoreLocation(const Mer& m, int sourceIdx,
-                                                                      int start) {
+void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::StoreLocation(const Mer& m,
+                                                                      std::uint32_t hash,
+                                                                      int sourceIdx, int start) {
     LocT loc;
     loc.setSourceIdx(sourceIdx);
     loc.setSourceStart(start);
-    auto slot = mLocationLists.try_emplace(m);
+    auto slot = mLocationLists.try_emplace(m, hash);
     LocationList& list = slot.first->second;
     if (slot.second) {
         list.push_back(loc);

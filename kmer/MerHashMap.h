@@ -194,25 +194,31 @@ public:
     const_iterator begin() const { return const_iterator(this, 0); }
     const_iterator end() const { return const_iterator(this, Positions()); }
 
-    iterator find(const Mer& m) {
-        const std::size_t i = Locate(m);
+    iterator find(const Mer& m) { return find(m, HashOf(m)); }
+    const_iterator find(const Mer& m) const { return find(m, HashOf(m)); }
+    // The same with m's table hash (MerTableHash<HashF>(m)) given, for a
+    // caller that has it already, from a prefetch.
+    iterator find(const Mer& m, std::uint32_t hash) {
+        const std::size_t i = Locate(m, hash);
         return Used(i) ? iterator(this, PositionOf(i)) : end();
     }
-    const_iterator find(const Mer& m) const {
-        const std::size_t i = Locate(m);
+    const_iterator find(const Mer& m, std::uint32_t hash) const {
+        const std::size_t i = Locate(m, hash);
         return Used(i) ? const_iterator(this, PositionOf(i)) : end();
     }
-    std::size_t count(const Mer& m) const { return Used(Locate(m)) ? 1 : 0; }
+    std::size_t count(const Mer& m) const { return Used(Locate(m, HashOf(m))) ? 1 : 0; }
 
     // The entry stored under m (or a key equal to it); a new entry m with a
     // default value when there is none. second tells whether it was inserted.
-    std::pair<iterator, bool> try_emplace(const Mer& m) {
-        std::size_t i = Locate(m);
+    std::pair<iterator, bool> try_emplace(const Mer& m) { return try_emplace(m, HashOf(m)); }
+    // The same with m's table hash (MerTableHash<HashF>(m)) given.
+    std::pair<iterator, bool> try_emplace(const Mer& m, std::uint32_t hash) {
+        std::size_t i = Locate(m, hash);
         const bool inserted = !Used(i);
         if (inserted) {
             if ((mSize + 1) * 10 > mSlots.Size() * 7) {
                 Grow();
-                i = Locate(m);
+                i = Locate(m, hash);
             }
             if constexpr (kValueInSlot) {
                 mSlots[i].mLow = static_cast<std::uint32_t>(m.mValue);
@@ -226,7 +232,7 @@ public:
                         "more distinct k-mers than the index can number (4294967294)");
                 if ((mSize & kChunkMask) == 0) mChunks.Add();
                 EntryAt(mSize).first = m;
-                mSlots[i].mHash = HashOf(m);
+                mSlots[i].mHash = hash;
                 mSlots[i].mTag = static_cast<std::uint32_t>(mSize + 1);
             }
             ++mSize;
@@ -256,8 +262,10 @@ public:
 
     // Asks for m's home slot to be brought into the cache, ahead of a lookup
     // or insertion of m a little later.
-    void prefetch(const Mer& m) const {
-        const std::size_t i = Home(m);
+    void prefetch(const Mer& m) const { prefetch(HashOf(m)); }
+    // The same for the key of table hash hash (MerTableHash<HashF> of it).
+    void prefetch(std::uint32_t hash) const {
+        const std::size_t i = HomeIn(hash, mSlots.Size());
         __builtin_prefetch(&mSlots[i], 1);
         if constexpr (kValueInSlot) __builtin_prefetch(&mUsed[i >> 6]);
     }
@@ -469,15 +477,13 @@ private:
     // The table hash, taken as a fraction of the table: its top bits, for a
     // power-of-two table. A key's home in a table of twice the size is
     // therefore twice its home here or the slot after it, which Grow needs.
-    std::size_t Home(const Mer& m) const { return HomeIn(HashOf(m), mSlots.Size()); }
     static std::size_t HomeIn(std::uint32_t hash, std::size_t slots) {
         __extension__ typedef unsigned __int128 Wide;
         return static_cast<std::size_t>((static_cast<Wide>(hash) * slots) >> 32);
     }
-    // The slot holding m, or the free slot where m belongs.
-    std::size_t Locate(const Mer& m) const {
+    // The slot holding m, whose table hash is h, or the free slot where m belongs.
+    std::size_t Locate(const Mer& m, std::uint32_t h) const {
         const std::size_t n = mSlots.Size();
-        const std::uint32_t h = HashOf(m);
         std::size_t i = HomeIn(h, n);
         while (Used(i) && !Holds(mSlots[i], m, h))
             if (++i == n) i = 0;

@@ -118,24 +118,27 @@ void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
     }
     // The k-mers wait in a short ring between the prefetch of their table
     // slots and their look-ups, so that the look-ups do not stall one by one.
+    // Each k-mer's table hash is worked out once, for the prefetch and the look-up.
     struct Pending {
         Mer mFwd;
         Mer mRev;
+        std::uint32_t mFwdHash;
+        std::uint32_t mRevHash;
         int mEnd;
     };
     const int kDepth = 16;
     Pending ring[kDepth];
     int head = 0, pending = 0;
-    auto keep = [&](const Mer& key, int end, FoundLists& found) {
-        auto it = lists.find(key);
+    auto keep = [&](const Mer& key, std::uint32_t hash, int end, FoundLists& found) {
+        auto it = lists.find(key, hash);
         if (it == none) return;
         found.mLists.push_back(&it->second);
         found.mEnds[static_cast<std::size_t>(end) >> 6] |= std::uint64_t(1) << (end & 63);
     };
     auto lookUpOldest = [&]() {
         const Pending& p = ring[head];
-        keep(p.mFwd, p.mEnd, fwd);
-        keep(p.mRev, p.mEnd, rev);
+        keep(p.mFwd, p.mFwdHash, p.mEnd, fwd);
+        keep(p.mRev, p.mRevHash, p.mEnd, rev);
         head = (head + 1) % kDepth;
         --pending;
     };
@@ -151,10 +154,12 @@ void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
             Pending& p = ring[(head + pending) % kDepth];
             p.mFwd = m;
             p.mRev = rc;
+            p.mFwdHash = MerTableHash<MerHashF>(m);
+            p.mRevHash = MerTableHash<MerHashF>(rc);
             p.mEnd = idx;
             ++pending;
-            lists.prefetch(m);
-            lists.prefetch(rc);
+            lists.prefetch(p.mFwdHash);
+            lists.prefetch(p.mRevHash);
         }
         idx++;
     }
