@@ -108,6 +108,21 @@ public:
     void AddMerLocation(Mer& m, int sourceIdx, int start, MerRepeatModel<RepeatHashF>& model);
 
 private:
+    class StoreBatch;
+    // Where the scan of the source stands.
+    struct ScanState {
+        Mer mMer;          // the last bases read, up to k
+        int mPos = 0;      // counted characters of the current record
+        int mBases = 0;    // bases of the current record read so far, up to k
+        int mRecord = -1;  // index of the current record, -1 before the first header
+        long mMaxRecords = LocT::MAXSOURCERECORDS;  // records the scan can number
+    };
+    // Scans one line of the source: its bases, or the header that starts a record.
+    SourceScanStatus ScanLine(const std::string& line, ScanState& state,
+                              MerRepeatModel<RepeatHashF>& model, StoreBatch& batch);
+    // Starts a record at its header line, unless the records would pass the limit.
+    SourceScanStatus StartRecord(const std::string& line, ScanState& state);
+
     // Stores one location of a selected k-mer, of table hash hash, unless its
     // list is full.
     void StoreLocation(const Mer& m, std::uint32_t hash, int sourceIdx, int start);
@@ -129,38 +144,105 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(std::ist
     return Add(in, model);
 }
 
+// The selected k-mers are gathered kAhead at a time, their home slots
+// fetched from memory as they are gathered, and stored in the order they
+// were read when the batch is full, by which time most slots are in the
+// cache. The index comes out as if each were stored as it is read.
 template <class HashF, class LocT, class RepeatHashF>
-SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
-    std::istream& in, MerRepeatModel<RepeatHashF>& model) {
-    const int k = Mer::mMerSize;
-    long maxRecords = LocT::MAXSOURCERECORDS;
-    SourceScanStatus status = SourceScanStatus::Ok;
-    std::string line;
-    long lineNo = 0;
-    Mer m;
-    int pos = 0;    // counted characters of the current record
-    int bases = 0;  // bases of the current record read so far, up to k
-    int r = -1;
+class Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::StoreBatch {
+public:
+    explicit StoreBatch(Mer2SequenceLocationMap& index) : mIndex(index) {}
+    void Add(const Mer& m, int sourceIdx, int start) {
+        const std::uint32_t hash = MerTableHash<HashF>(m);
+        mIndex.mLocationLists.prefetch(hash);
+        mBatch[mBatched++] = Pending{m, hash, sourceIdx, start};
+        if (mBatched == kAhead) Flush();
+    }
+    void Flush() {
+        for (int i = 0; i < mBatched; ++i)
+            mIndex.StoreLocation(mBatch[i].mMer, mBatch[i].mHash, mBatch[i].mSourceIdx,
+                                 mBatch[i].mStart);
+        mBatched = 0;
+    }
 
-    // The selected k-mers are gathered kAhead at a time, their home slots
-    // fetched from memory as they are gathered, and stored in the order they
-    // were read when the batch is full, by which time most slots are in the
-    // cache. The index comes out as if each were stored as it is read.
-    constexpr int kAhead = 32;
+private:
+    static constexpr int kAhead = 32;
     struct Pending {
         Mer mMer;
         std::uint32_t mHash;  // its table hash, worked out once
         int mSourceIdx;
         int mStart;
     };
-    Pending batch[kAhead];
-    int batched = 0;
-    auto storeBatch = [&]() {
-        for (int i = 0; i < batched; ++i)
-            StoreLocation(batch[i].mMer, batch[i].mHash, batch[i].mSourceIdx, batch[i].mStart);
-        batched = 0;
-    };
+    Mer2SequenceLocationMap& mIndex;
+    Pending mBatch[kAhead];
+    int mBatched = 0;
+};
 
+template <class HashF, class LocT, class RepeatHashF>
+SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::ScanLine(
+    const std::string& line, ScanState& state, MerRepeatModel<RepeatHashF>& model,
+    StoreBatch& batch) {
+    const int k = Mer::mMerSize;
+    // Kept in locals through the loop, written back at the end.
+    Mer m = state.mMer;
+    int pos = state.mPos;
+    int bases = state.mBases;
+    SourceScanStatus status = SourceScanStatus::Ok;
+    const char* text = line.data();
+    const size_t len = line.size();
+    for (size_t col = 0; col < len; ++col) {
+        const char c = text[col];
+        const unsigned char code = gMerCodes.mCode[(unsigned char)c];
+        if (code < 4 || c == 'N' || c == 'n' || c == 'X' || c == 'x') {
+            if (pos == INT_MAX) {
+                status = SourceScanStatus::RecordTooLong;
+                break;
+            }
+            ++pos;
+            if (code < 4) {
+                m.ShiftInBits(static_cast<char>(code));
+                if (bases < k) ++bases;
+                if (bases == k && !m.isThinned() && model.isAcceptableFrequency(m))
+                    batch.Add(m, state.mRecord, pos - k);
+            }
+            // an N or X only advances pos: the k-mer keeps its bases and spans it
+            continue;
+        }
+        if (c != '>') continue;  // blanks, digits, other letters: counted nothing
+        state.mPos = pos;
+        return StartRecord(line, state);  // the rest of the line is the name
+    }
+    state.mMer = m;
+    state.mPos = pos;
+    state.mBases = bases;
+    return status;
+}
+
+template <class HashF, class LocT, class RepeatHashF>
+SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::StartRecord(
+    const std::string& line, ScanState& state) {
+    // Text before the first header is stored under the top index, which then
+    // cannot serve a record as well.
+    if (state.mRecord == -1 && state.mPos > 0) state.mMaxRecords = LocT::MAXSOURCERECORDS - 1;
+    if (state.mRecord + 1L >= state.mMaxRecords) return SourceScanStatus::TooManyRecords;
+    // The name is the whole line from its second character.
+    mSourceNames.push_back(line.substr(1));
+    if (state.mRecord != -1) mSourceSizes.push_back(state.mPos);
+    ++state.mRecord;
+    state.mPos = 0;
+    state.mBases = 0;
+    state.mMer = Mer();
+    return SourceScanStatus::Ok;
+}
+
+template <class HashF, class LocT, class RepeatHashF>
+SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
+    std::istream& in, MerRepeatModel<RepeatHashF>& model) {
+    SourceScanStatus status = SourceScanStatus::Ok;
+    std::string line;
+    long lineNo = 0;
+    ScanState state;
+    StoreBatch batch(*this);
     while (status == SourceScanStatus::Ok) {
         const LineEnd end = ReadTextLine(in, line);
         if (end == LineEnd::None) break;
@@ -173,57 +255,16 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
             status = SourceScanStatus::NulByte;
             break;
         }
-        const char* text = line.data();
-        const size_t len = line.size();
-        for (size_t col = 0; col < len; ++col) {
-            const char c = text[col];
-            const unsigned char code = gMerCodes.mCode[(unsigned char)c];
-            if (code < 4 || c == 'N' || c == 'n' || c == 'X' || c == 'x') {
-                if (pos == INT_MAX) {
-                    status = SourceScanStatus::RecordTooLong;
-                    break;
-                }
-                ++pos;
-                if (code < 4) {
-                    m.ShiftInBits(static_cast<char>(code));
-                    if (bases < k) ++bases;
-                    if (bases == k && !m.isThinned() && model.isAcceptableFrequency(m)) {
-                        const std::uint32_t hash = MerTableHash<HashF>(m);
-                        mLocationLists.prefetch(hash);
-                        batch[batched++] = Pending{m, hash, r, pos - k};
-                        if (batched == kAhead) storeBatch();
-                    }
-                }
-                // an N or X only advances pos: the k-mer keeps its bases and spans it
-                continue;
-            }
-            if (c != '>') continue;  // blanks, digits, other letters: counted nothing
-
-            // A header: its name is the whole line from its second character.
-            // Text before the first header is stored under the top index, which
-            // then cannot serve a record as well.
-            if (r == -1 && pos > 0) maxRecords = LocT::MAXSOURCERECORDS - 1;
-            if (r + 1L >= maxRecords) {
-                status = SourceScanStatus::TooManyRecords;
-                break;
-            }
-            mSourceNames.push_back(line.substr(1));
-            if (r != -1) mSourceSizes.push_back(pos);
-            ++r;
-            pos = 0;
-            bases = 0;
-            m = Mer();
-            break;  // the rest of the line is the name
-        }
+        status = ScanLine(line, state, model, batch);
         if (end == LineEnd::EndOfInput) break;
     }
-    storeBatch();
-    // The table was sized from the file, for as many k-mers as it has bytes:
-    // a source with repeats has far fewer distinct ones.
+    batch.Flush();
+    // The table was sized for as many k-mers as the source has bases: a
+    // source with repeats has far fewer distinct ones.
     mLocationLists.shrink_to_fit();
     mStopLine = status == SourceScanStatus::Ok ? 0 : lineNo;
-    mRecordLimit = maxRecords;
-    mSourceSizes.push_back(pos);
+    mRecordLimit = state.mMaxRecords;
+    mSourceSizes.push_back(state.mPos);
     return status;
 }
 

@@ -99,6 +99,64 @@ void SetQuerySide(SearchResultVec& hits, std::size_t first, int start, int end,
     }
 }
 
+// Empties the found lists of one strand and sizes them for a query of the
+// given bitmap words and windows. At most one list per window: reserved
+// whole, only the part used is ever touched, and the lists are never copied
+// by growth.
+template <class Found>
+void ResetFound(Found& found, std::size_t words, std::size_t windows) {
+    found.mEnds.assign(words, 0);
+    found.mLists.clear();
+    ReserveHuge(found.mLists, windows);
+    found.mHits = 0;
+}
+
+// Adds up the sizes of the found lists into mHits. The sizes are read apart
+// from the look-ups, each list fetched ahead, so that no look-up waits for a
+// list it does not need yet.
+template <class Found>
+void CountFoundHits(Found& found) {
+    const auto& v = found.mLists;
+    std::size_t total = 0;
+    for (std::size_t j = 0; j < v.size(); ++j) {
+        if (j + 16 < v.size()) __builtin_prefetch(v[j + 16]);
+        total += v[j]->size();
+    }
+    found.mHits = total;
+}
+
+// True when every location of the list lies on a named record.
+template <class List>
+bool AllNamed(const List& list, std::size_t names) {
+    bool named = true;
+    for (const BigSequenceLocation& loc : list)
+        named = named && static_cast<std::size_t>(loc.sourceIdx()) < names;
+    return named;
+}
+
+// Appends one hit per location of the list, each written whole at once, as
+// the index's AppendHits and SetQuerySide together would leave it. Every
+// location lies on a named record.
+template <class List>
+void AppendWholeHits(const List& list, const std::vector<std::string>& names,
+                     const std::vector<int>& sizes, int start, int k, const Sequence& query, int n,
+                     SearchResultVec& hits) {
+    for (const BigSequenceLocation& loc : list) {
+        const std::size_t i = static_cast<std::size_t>(loc.sourceIdx());
+        const long sourceStart = loc.sourceStart();
+        hits.emplace_back();
+        SearchResult& hit = hits.back();
+        hit.mSourceStart = static_cast<uint32_t>(sourceStart);
+        hit.mSourceEnd = static_cast<uint32_t>(sourceStart + k - 1);
+        hit.mSourceName = names[i];
+        hit.mSourceSize = static_cast<uint32_t>(sizes[i]);
+        hit.mQueryStart = static_cast<uint32_t>(start);
+        hit.mQueryEnd = static_cast<uint32_t>(start + k - 1);
+        hit.mQueryName = query.mName;
+        hit.mQuerySize = static_cast<uint32_t>(n);
+    }
+}
+
 }  // namespace
 
 void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
@@ -107,15 +165,9 @@ void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
     const auto& lists = mMerLocations.mLocationLists;
     const auto none = lists.end();
     const std::size_t words = (static_cast<std::size_t>(n) + 63) / 64;
-    // At most one list per window: reserved whole, only the part used is ever
-    // touched, and the lists are never copied by growth.
     const std::size_t windows = n >= k ? static_cast<std::size_t>(n - k + 1) : 0;
-    for (FoundLists* found : {&fwd, &rev}) {
-        found->mEnds.assign(words, 0);
-        found->mLists.clear();
-        ReserveHuge(found->mLists, windows);
-        found->mHits = 0;
-    }
+    ResetFound(fwd, words, windows);
+    ResetFound(rev, words, windows);
     // The k-mers wait in a short ring between the prefetch of their table
     // slots and their look-ups, so that the look-ups do not stall one by one.
     // Each k-mer's table hash is worked out once, for the prefetch and the look-up.
@@ -164,17 +216,8 @@ void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
         idx++;
     }
     while (pending > 0) lookUpOldest();
-    // The lists' sizes are read apart from the look-ups, each fetched ahead,
-    // so that no look-up waits for a list it does not need yet.
-    for (FoundLists* found : {&fwd, &rev}) {
-        const std::vector<const LocationList*>& v = found->mLists;
-        std::size_t total = 0;
-        for (std::size_t j = 0; j < v.size(); ++j) {
-            if (j + 16 < v.size()) __builtin_prefetch(v[j + 16]);
-            total += v[j]->size();
-        }
-        found->mHits = total;
-    }
+    CountFoundHits(fwd);
+    CountFoundHits(rev);
 }
 
 void ZarnEngine::FillHits(const Sequence& query, FoundLists& found, bool reverse,
@@ -198,31 +241,13 @@ void ZarnEngine::FillHits(const Sequence& query, FoundLists& found, bool reverse
             // Forward hits start at the k-mer's first base; reverse hits
             // count positions on the reverse complement of the query.
             const int start = reverse ? n - end - 1 : end - k + 1;
-            bool named = true;
-            for (const BigSequenceLocation& loc : list)
-                named = named && static_cast<std::size_t>(loc.sourceIdx()) < names.size();
-            if (!named) {
+            if (AllNamed(list, names.size())) {
+                AppendWholeHits(list, names, sizes, start, k, query, n, hits);
+            } else {
                 // The index's own path reports a location without a record.
                 const std::size_t first = hits.size();
                 mMerLocations.AppendHits(list, hits);
                 SetQuerySide(hits, first, start, start + k - 1, query.mName, n);
-                continue;
-            }
-            // Each hit is written whole at once, as AppendHits and
-            // SetQuerySide together would leave it.
-            for (const BigSequenceLocation& loc : list) {
-                const std::size_t i = static_cast<std::size_t>(loc.sourceIdx());
-                const long sourceStart = loc.sourceStart();
-                hits.emplace_back();
-                SearchResult& hit = hits.back();
-                hit.mSourceStart = static_cast<uint32_t>(sourceStart);
-                hit.mSourceEnd = static_cast<uint32_t>(sourceStart + k - 1);
-                hit.mSourceName = names[i];
-                hit.mSourceSize = static_cast<uint32_t>(sizes[i]);
-                hit.mQueryStart = static_cast<uint32_t>(start);
-                hit.mQueryEnd = static_cast<uint32_t>(start + k - 1);
-                hit.mQueryName = query.mName;
-                hit.mQuerySize = static_cast<uint32_t>(n);
             }
         }
     }
