@@ -35,8 +35,8 @@ long AddressSpaceKiB() {
 TEST(HugePagesTest, AMappingEndsAtItsLastPage) {
     // Sizes of whole pages and not: the range holds the size rounded up to
     // whole pages and nothing after it.
-    for (std::size_t bytes : {kHugePageBytes, kHugePageBytes + 100, 3 * kHugePageBytes + 4095,
-                              std::size_t(12345)}) {
+    for (std::size_t bytes :
+         {kHugePageBytes, kHugePageBytes + 100, 3 * kHugePageBytes + 4095, std::size_t(12345)}) {
         char* p = static_cast<char*>(MapOnHugeBoundary(bytes));
         const std::size_t whole = WholePages(bytes);
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % kHugePageBytes, 0u) << bytes;
