@@ -13,10 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include <sys/mman.h>
-
 #include "kmer/Mer.h"
-#include "toolkit/HugePages.h"
+#include "toolkit/EntryChunks.h"
+#include "toolkit/SlotArray.h"
 
 // The 64-bit value a table hashes for a key under HashF: one that every key
 // equal to it under HashF shares. The whole k-mer under the exact functor;
@@ -55,60 +54,76 @@ inline std::uint32_t MerTableHash(const Mer& m) {
 
 // Hash map from Mer to V over one of the system's k-mer functors: HashF gives
 // the key equality, so under MerSymmetricHashF a k-mer and its reverse
-// complement are one key (the key stays as first inserted); keys are placed
-// by MerTableHash<HashF>.
+// complement are one key (the key stays as first inserted). Used like a
+// std::unordered_map (find, count, try_emplace, operator[], size, empty,
+// clear, reserve, iteration over entries with first and second); there is
+// no erase. Iterators and references to values stay valid only until the
+// next insertion of a new key.
 //
-// Open addressing with linear probing over an array of slots, grown to twice
-// its size above 70% load; each slot holds its key, so a lookup reads one run
-// of adjacent slots and no allocation is made per entry. The table grows in
-// place (the array is extended and its slots moved within it), so growing
-// needs no second table beside the first. Where the value
-// lives depends on its size:
-//   - a small plain value (a count) sits in the slot beside its key; the map
-//     is one flat array and iteration is in slot order;
-//   - any other value (a location list) lives in a dense array of entries in
-//     order of insertion, kept in fixed chunks that never move, the slot
-//     holding the key's 32-bit hash and the entry's index in 8 bytes; a
-//     probe compares hashes and reads the entry's key only when they match,
-//     so probing for an absent key stays cheap (a lookup of a present key
-//     reads its entry anyway), growth moves only slots, and iteration is in
-//     order of insertion.
-// Slot order depends on the table's size and on the order of insertions, so
-// a map of counts filled the same way iterates the same way; reserve changes
-// that order, the order of insertion is unaffected by it.
-//
-// Used like a std::unordered_map (find, count, try_emplace, operator[], size,
-// empty, clear, reserve, iteration over entries with first and second);
-// there is no erase. Iterators and references to values stay valid only
-// until the next insertion of a new key.
+// Map of the class:
+//   - Layouts, chosen by V (kValueInSlot). A small plain value (a count)
+//     sits in its slot beside the key (SlotWithValue, 12 bytes for an int),
+//     with a bitmap of used slots beside the array (mUsed), so every value
+//     of V can be stored. Any other value (a location list) lives in a dense
+//     array of entries in order of insertion (DenseEntry, in mChunks); its
+//     slot holds the key's 32-bit table hash and 1 + the entry's number
+//     (SlotWithIndex, 8 bytes, all zero when free). A probe compares hashes
+//     and reads the entry's key only when they match, so probing for an
+//     absent key stays cheap, and growth moves only slots.
+//   - Memory: the slots are a SlotArray (toolkit/SlotArray.h), which
+//     doubles in place; the dense entries are EntryChunks
+//     (toolkit/EntryChunks.h), chunks that never move.
+//   - Probing: a key's home is its table hash (MerTableHash) taken as a
+//     fraction of the table (HomeIn); linear probing from there, wrapping at
+//     the end. The load rule (Fits, LeastSlots) keeps at most 70% of the
+//     slots used; an insertion past it doubles the table in place (Grow),
+//     slots ending exactly where a copy into a fresh table twice the size
+//     would put them. reserve and shrink_to_fit rebuild the table at a size
+//     of their own (Rehash), which need not be a power of two.
+//   - Iteration order: slot order for small values, so a map of counts
+//     filled the same way, from the same first size, iterates the same way
+//     (reserve changes that order); order of insertion for large values,
+//     whatever reserve or growth did.
 template <class V, class HashF>
 class MerHashMap {
     static constexpr bool kValueInSlot =
         std::is_trivially_copyable<V>::value && sizeof(V) <= sizeof(std::uint32_t);
 
-    // Slot of a small value: the key's two halves and the value, 12 bytes
-    // for a count; whether it is used is kept in a bitmap beside the slots
-    // (mUsed), so that every value of V can be stored.
+    // Slot of a small value: the key's two halves and the value; whether it
+    // is used is kept in mUsed.
     struct SlotWithValue {
         std::uint32_t mLow;
         std::uint32_t mHigh;
         V mValue;
     };
-    // Entry of a large value, and the slot that finds it: the key's hash
-    // and 1 + the entry's index in mTag, 0 when the slot is free.
+    // Entry of a large value, and the slot that finds it.
     struct DenseEntry {
         Mer first;
         V second;
     };
     struct SlotWithIndex {
-        std::uint32_t mHash = 0;
-        std::uint32_t mTag = 0;
+        std::uint32_t mHash = 0;          // the key's table hash
+        std::uint32_t mEntryPlusOne = 0;  // 1 + the entry's number; 0: the slot is free
     };
     typedef typename std::conditional<kValueInSlot, SlotWithValue, SlotWithIndex>::type Slot;
 
-    // Dense entries per chunk.
+    // Dense entries per chunk: 2^12.
     static constexpr unsigned kChunkBits = 12;
-    static constexpr std::size_t kChunkMask = (std::size_t(1) << kChunkBits) - 1;
+    typedef EntryChunks<DenseEntry, kChunkBits> Chunks;
+
+    // The load rule: at most kLoadNumerator / kLoadDenominator (70%) of the
+    // slots are used, which keeps probe runs short.
+    static constexpr std::size_t kLoadNumerator = 7;
+    static constexpr std::size_t kLoadDenominator = 10;
+    // True when entries entries may stand in a table of slots slots.
+    static bool Fits(std::size_t entries, std::size_t slots) {
+        return entries * kLoadDenominator <= slots * kLoadNumerator;
+    }
+    // The fewest slots that hold entries entries under the load rule, plus
+    // one to spare (a table for no entry still has a slot).
+    static std::size_t LeastSlots(std::size_t entries) {
+        return (entries * kLoadDenominator + kLoadNumerator - 1) / kLoadNumerator + 1;
+    }
 
 public:
     typedef Mer key_type;
@@ -216,7 +231,7 @@ public:
         std::size_t i = Locate(m, hash);
         const bool inserted = !Used(i);
         if (inserted) {
-            if ((mSize + 1) * 10 > mSlots.Size() * 7) {
+            if (!Fits(mSize + 1, mSlots.Size())) {
                 Grow();
                 i = Locate(m, hash);
             }
@@ -230,10 +245,10 @@ public:
                 if (mSize >= 0xFFFFFFFEu)
                     throw std::length_error(
                         "more distinct k-mers than the index can number (4294967294)");
-                if ((mSize & kChunkMask) == 0) mChunks.Add();
+                if (mSize % Chunks::kChunkEntries == 0) mChunks.Add();
                 EntryAt(mSize).first = m;
                 mSlots[i].mHash = hash;
-                mSlots[i].mTag = static_cast<std::uint32_t>(mSize + 1);
+                mSlots[i].mEntryPlusOne = static_cast<std::uint32_t>(mSize + 1);
             }
             ++mSize;
         }
@@ -246,17 +261,17 @@ public:
     void reserve(std::size_t entries) {
         // Beyond any real input; keeps the arithmetic below from overflowing.
         if (entries > (std::size_t(1) << 40)) entries = std::size_t(1) << 40;
-        const std::size_t slots = (entries * 10 + 6) / 7 + 1;
+        const std::size_t slots = LeastSlots(entries);
         if (slots > mSlots.Size()) Rehash(slots);
         if constexpr (!kValueInSlot) mChunks.reserve((entries >> kChunkBits) + 1);
     }
 
-    // Gives back the slots beyond what the entries need at 70% load, as after
+    // Gives back the slots beyond what the entries need under the load rule, as after
     // a reserve for more entries than came; a table that would shrink by less
     // than a quarter stays as it is. Its slots are read in order and written
     // to homes in the same order, so the pass streams through both arrays.
     void shrink_to_fit() {
-        const std::size_t slots = std::max<std::size_t>((mSize * 10 + 6) / 7 + 1, 16);
+        const std::size_t slots = std::max<std::size_t>(LeastSlots(mSize), 16);
         if (slots < mSlots.Size() / 4 * 3) Rehash(slots);
     }
 
@@ -271,160 +286,17 @@ public:
     }
 
     void clear() {
-        SlotArray(SlotsFor(0)).Swap(mSlots);
+        SlotArray<Slot>(SlotsFor(0)).Swap(mSlots);
         std::vector<std::uint64_t>(UsedWords(mSlots.Size())).swap(mUsed);
-        EntryChunks().Swap(mChunks);
+        Chunks().Swap(mChunks);
         mSize = 0;
     }
 
 private:
-    // The slots: a zeroed array (every slot free). A small one is a heap
-    // block; a large one is a mapping of its own, aligned and marked for huge
-    // pages (fewer page faults and TLB misses on a table probed at random),
-    // which doubles by remapping its pages under a larger range whose new
-    // half comes zeroed from the kernel: nothing is copied or cleared.
-    class SlotArray {
-    public:
-        explicit SlotArray(std::size_t n) : mAt(nullptr), mN(n) {
-            if (Mapped(n)) {
-                mAt = static_cast<Slot*>(MapAligned(n * sizeof(Slot), nullptr, 0));
-            } else {
-                mAt = static_cast<Slot*>(std::calloc(n, sizeof(Slot)));
-                if (!mAt) throw std::bad_alloc();
-            }
-        }
-        SlotArray(const SlotArray& o) : SlotArray(o.mN) {
-            std::memcpy(static_cast<void*>(mAt), o.mAt, mN * sizeof(Slot));
-        }
-        SlotArray& operator=(const SlotArray& o) {
-            SlotArray(o).Swap(*this);
-            return *this;
-        }
-        SlotArray(SlotArray&& o) noexcept : mAt(o.mAt), mN(o.mN) {
-            o.mAt = nullptr;
-            o.mN = 0;
-        }
-        SlotArray& operator=(SlotArray&& o) noexcept {
-            Swap(o);
-            return *this;
-        }
-        ~SlotArray() {
-            if (Mapped(mN))
-                munmap(static_cast<void*>(mAt), mN * sizeof(Slot));
-            else
-                std::free(mAt);
-        }
-        void Swap(SlotArray& o) noexcept {
-            std::swap(mAt, o.mAt);
-            std::swap(mN, o.mN);
-        }
-        // Doubles the array; the new half is free.
-        void Double() {
-            const std::size_t bytes = mN * sizeof(Slot);
-            if (Mapped(mN)) {
-                mAt = static_cast<Slot*>(MapAligned(2 * bytes, mAt, bytes));
-            } else if (Mapped(2 * mN)) {
-                void* grown = MapAligned(2 * bytes, nullptr, 0);
-                std::memcpy(grown, static_cast<void*>(mAt), bytes);
-                std::free(mAt);
-                mAt = static_cast<Slot*>(grown);
-            } else {
-                void* grown = std::realloc(static_cast<void*>(mAt), 2 * bytes);
-                if (!grown) throw std::bad_alloc();
-                mAt = static_cast<Slot*>(grown);
-                std::memset(static_cast<void*>(mAt + mN), 0, bytes);
-            }
-            mN *= 2;
-        }
-        std::size_t Size() const { return mN; }
-        Slot& operator[](std::size_t i) { return mAt[i]; }
-        const Slot& operator[](std::size_t i) const { return mAt[i]; }
-
-    private:
-        // Arrays of at least a huge page are mapped; the size alone tells.
-        static bool Mapped(std::size_t n) { return n * sizeof(Slot) >= kHugePageBytes; }
-        // A zeroed mapping of bytes bytes on a huge-page boundary. With old,
-        // the mapping of oldBytes bytes there is moved to its start (and is
-        // gone from old); the rest is zeroed. The pages are only reserved
-        // here: under the system's default overcommit a table larger than
-        // memory is granted as well, and fails only as its pages are first
-        // written (the out-of-memory killer); an address-space limit refuses
-        // it here, as std::bad_alloc.
-        static void* MapAligned(std::size_t bytes, void* old, std::size_t oldBytes) {
-            void* p = MapOnHugeBoundary(bytes);
-            if (old) {
-                void* moved = mremap(old, oldBytes, bytes, MREMAP_MAYMOVE | MREMAP_FIXED, p);
-                if (moved == MAP_FAILED) {
-                    munmap(p, bytes);
-                    throw std::bad_alloc();
-                }
-            }
-            // The advice covers the whole mapping, a part of a huge page included:
-            // a mapping split by advice into two could not be moved as one.
-            madvise(p, bytes, MADV_HUGEPAGE);
-            return p;
-        }
-
-        Slot* mAt;
-        std::size_t mN;
-    };
-    static_assert(std::is_trivially_copyable<Slot>::value, "slots are moved as bytes");
-
-    // The dense entries, in chunks of kChunkMask + 1 that never move, carved
-    // from blocks of memory that double from one chunk up to a huge page (a
-    // small map stays small, a large one gets huge pages). Every entry of a
-    // chunk is constructed when the chunk is added.
-    class EntryChunks {
-    public:
-        EntryChunks() {}
-        EntryChunks(const EntryChunks&) = delete;
-        EntryChunks& operator=(const EntryChunks&) = delete;
-        EntryChunks(EntryChunks&& o) noexcept { Swap(o); }
-        EntryChunks& operator=(EntryChunks&& o) noexcept {
-            EntryChunks(std::move(o)).Swap(*this);
-            return *this;
-        }
-        ~EntryChunks() {
-            for (DenseEntry* c : mChunks) std::destroy_n(c, kChunkMask + 1);
-        }
-        void Swap(EntryChunks& o) noexcept {
-            mBlocks.swap(o.mBlocks);
-            mChunks.swap(o.mChunks);
-            std::swap(mLeft, o.mLeft);
-        }
-        void reserve(std::size_t chunks) { mChunks.reserve(chunks); }
-        void Add() {
-            // Room first, so that a chunk whose entries are constructed is counted.
-            if (mChunks.size() == mChunks.capacity()) mChunks.reserve(2 * mChunks.size() + 16);
-            if (mLeft == 0) {
-                const std::size_t chunks = BlockChunks(mBlocks.size());
-                mBlocks.push_back(AllocateHugeBlock(chunks * kChunkBytes));
-                mLeft = chunks;
-            }
-            DenseEntry* c = static_cast<DenseEntry*>(mBlocks.back().get()) +
-                            ((kChunkMask + 1) * (BlockChunks(mBlocks.size() - 1) - mLeft));
-            std::uninitialized_default_construct_n(c, kChunkMask + 1);
-            mChunks.push_back(c);
-            --mLeft;
-        }
-        DenseEntry* operator[](std::size_t c) const { return mChunks[c]; }
-
-    private:
-        static constexpr std::size_t kChunkBytes = sizeof(DenseEntry) * (kChunkMask + 1);
-        static constexpr std::size_t kChunksPerHugePage =
-            kChunkBytes < kHugePageBytes ? kHugePageBytes / kChunkBytes : 1;
-        static std::size_t BlockChunks(std::size_t block) {
-            return block < 30 ? std::min<std::size_t>(std::size_t(1) << block, kChunksPerHugePage)
-                              : kChunksPerHugePage;
-        }
-        std::vector<HugeBlock> mBlocks;
-        std::vector<DenseEntry*> mChunks;
-        std::size_t mLeft = 0;  // chunks not yet handed out in the last block
-    };
-
+    // The smallest power of two of at least 16 slots that holds entries entries.
     static std::size_t SlotsFor(std::size_t entries) {
         std::size_t n = 16;
-        while (n * 7 < entries * 10) n *= 2;
+        while (!Fits(entries, n)) n *= 2;
         return n;
     }
 
@@ -434,7 +306,7 @@ private:
         if constexpr (kValueInSlot)
             return mUsed[i >> 6] >> (i & 63) & 1;
         else
-            return mSlots[i].mTag != 0;
+            return mSlots[i].mEntryPlusOne != 0;
     }
 
     static Mer KeyOf(const SlotWithValue& s) {
@@ -450,7 +322,7 @@ private:
         return HashF()(KeyOf(s), m);
     }
     bool Holds(const SlotWithIndex& s, const Mer& m, std::uint32_t h) const {
-        return s.mHash == h && HashF()(EntryAt(s.mTag - 1).first, m);
+        return s.mHash == h && HashF()(EntryAt(s.mEntryPlusOne - 1).first, m);
     }
 
     // Iteration positions: slots for small values, entries for large ones.
@@ -459,19 +331,19 @@ private:
         if constexpr (kValueInSlot)
             return slot;
         else
-            return mSlots[slot].mTag - 1;
+            return mSlots[slot].mEntryPlusOne - 1;
     }
     decltype(auto) EntryAt(std::size_t at) {
         if constexpr (kValueInSlot)
             return ValueRef{KeyOf(mSlots[at]), mSlots[at].mValue};
         else
-            return (mChunks[at >> kChunkBits][at & kChunkMask]);
+            return mChunks.At(at);
     }
     decltype(auto) EntryAt(std::size_t at) const {
         if constexpr (kValueInSlot)
             return ConstValueRef{KeyOf(mSlots[at]), mSlots[at].mValue};
         else
-            return static_cast<const DenseEntry&>(mChunks[at >> kChunkBits][at & kChunkMask]);
+            return static_cast<const DenseEntry&>(mChunks.At(at));
     }
 
     // The table hash, taken as a fraction of the table: its top bits, for a
@@ -491,7 +363,7 @@ private:
     }
     // Moves every used slot, in slot order, into a new table of slots slots.
     void Rehash(std::size_t slots) {
-        SlotArray old(slots);
+        SlotArray<Slot> old(slots);
         old.Swap(mSlots);
         std::vector<std::uint64_t> oldUsed(UsedWords(slots));
         oldUsed.swap(mUsed);
@@ -500,7 +372,7 @@ private:
             if constexpr (kValueInSlot) {
                 if (!(oldUsed[j >> 6] >> (j & 63) & 1)) continue;
             } else {
-                if (!s.mTag) continue;
+                if (!s.mEntryPlusOne) continue;
             }
             std::size_t i = HomeIn(HashOf(s), slots);
             while (Used(i))
@@ -510,64 +382,84 @@ private:
         }
     }
     // Doubles the table in place, every slot ending where Rehash to twice the
-    // size would put it (the same table, so the same iteration order). First
-    // the new place of each used slot is worked out in slot order, on a bitmap
-    // of the doubled table (which becomes the used-slot bitmap of small
-    // values); then the array is extended and the slots moved, the last
-    // first: a slot moving up never lands on one not yet moved, which all lie
-    // below it; the few that move down wait aside until the end. A new place
-    // is kept as its distance from twice the old one, a byte for nearly every
-    // slot; the others are listed in far.
+    // size would put it (the same table, so the same iteration order).
+    //
+    // First pass, in slot order: the destination of each used slot in the
+    // doubled table, found by probing a bitmap of the doubled table's used
+    // slots (usedInDoubled), exactly as Rehash would. Each destination is
+    // kept as its offset from twice the slot's index, one signed byte: a
+    // key's home in the doubled table is twice its home here or the slot
+    // after it, so nearly every offset is small; the few others (long probe
+    // runs, a run wrapping past the table's end) are marked kFar and listed
+    // in farDestinations.
+    //
+    // Second pass, the array extended (its new half free), from the last slot
+    // down. It is correct because:
+    //   - destinations are unique (the first pass gave each its own slot);
+    //   - when slot j is reached, every slot above it has been moved, every
+    //     slot below it not yet: an upward move (destination above j) lands
+    //     on a slot already moved or free, never on one still to be read,
+    //     and nothing has yet written over slot j itself;
+    //   - a downward move could land on a slot not yet moved, so those few
+    //     wait aside (movedDown) and are written last.
     void Grow() {
         const std::size_t n = mSlots.Size(), slots = 2 * n;
+        // farDestinations numbers slots in 32 bits.
         if (slots > 0xFFFFFFFFu) {
             Rehash(slots);
             return;
         }
+        // Offsets of one signed byte: kFar (-128) marks a far destination,
+        // the others (-127 to 127) are the offset itself.
         constexpr int kFar = -128;
-        std::vector<std::uint64_t> taken((slots + 63) / 64);
-        std::vector<std::int8_t> to;
-        std::vector<std::uint32_t> far;
-        to.reserve(mSize);
+        constexpr int kNearLimit = 128;
+        std::vector<std::uint64_t> usedInDoubled((slots + 63) / 64);
+        std::vector<std::int8_t> offsetFromDouble;
+        std::vector<std::uint32_t> farDestinations;
+        offsetFromDouble.reserve(mSize);
         for (std::size_t j = 0; j < n; ++j) {
             if (!Used(j)) continue;
             std::size_t i = HomeIn(HashOf(mSlots[j]), slots);
-            while (taken[i >> 6] >> (i & 63) & 1)
+            while (usedInDoubled[i >> 6] >> (i & 63) & 1)
                 if (++i == slots) i = 0;
-            taken[i >> 6] |= std::uint64_t(1) << (i & 63);
+            usedInDoubled[i >> 6] |= std::uint64_t(1) << (i & 63);
             const std::ptrdiff_t d =
                 static_cast<std::ptrdiff_t>(i) - static_cast<std::ptrdiff_t>(2 * j);
-            if (d > kFar && d < 128) {
-                to.push_back(static_cast<std::int8_t>(d));
+            if (d > kFar && d < kNearLimit) {
+                offsetFromDouble.push_back(static_cast<std::int8_t>(d));
             } else {
-                to.push_back(static_cast<std::int8_t>(kFar));
-                far.push_back(static_cast<std::uint32_t>(i));
+                offsetFromDouble.push_back(static_cast<std::int8_t>(kFar));
+                farDestinations.push_back(static_cast<std::uint32_t>(i));
             }
         }
-        if constexpr (!kValueInSlot) std::vector<std::uint64_t>().swap(taken);
+        // Large values tell a used slot by its own bytes: the bitmap is no
+        // longer needed, and is freed before the array doubles.
+        if constexpr (!kValueInSlot) std::vector<std::uint64_t>().swap(usedInDoubled);
         mSlots.Double();
-        std::vector<std::pair<Slot, std::uint32_t>> aside;
-        std::size_t next = to.size(), nextFar = far.size();
+        std::vector<std::pair<Slot, std::uint32_t>> movedDown;
+        std::size_t next = offsetFromDouble.size(), nextFar = farDestinations.size();
         for (std::size_t j = n; j-- > 0;) {
             if (!Used(j)) continue;
-            const int d = to[--next];
+            const int d = offsetFromDouble[--next];
             const std::size_t i =
-                d == kFar ? far[--nextFar]
+                d == kFar ? farDestinations[--nextFar]
                           : static_cast<std::size_t>(static_cast<std::ptrdiff_t>(2 * j) + d);
             if (i == j) continue;
             if (i > j)
                 mSlots[i] = mSlots[j];
             else
-                aside.emplace_back(mSlots[j], static_cast<std::uint32_t>(i));
+                movedDown.emplace_back(mSlots[j], static_cast<std::uint32_t>(i));
+            // A slot left behind must read as free; small values are told
+            // used by the bitmap, which usedInDoubled replaces below.
             if constexpr (!kValueInSlot) mSlots[j] = Slot();
         }
-        for (const auto& a : aside) mSlots[a.second] = a.first;
-        if constexpr (kValueInSlot) mUsed.swap(taken);
+        for (const auto& m : movedDown) mSlots[m.second] = m.first;
+        if constexpr (kValueInSlot) mUsed.swap(usedInDoubled);
     }
 
-    SlotArray mSlots;
+    SlotArray<Slot> mSlots;
     std::vector<std::uint64_t> mUsed;  // small values only: bit i set when slot i is used
-    EntryChunks mChunks;               // large values only, in order of insertion
+    Chunks mChunks;                    // large values only, in order of insertion
     std::size_t mSize;
 };
 

@@ -79,6 +79,137 @@ void RadixSort(std::vector<uint64_t>& a, std::vector<uint64_t>& tmp, int from, i
     }
 }
 
+// Lists of at least kBucketedFrom hits are spread into buckets first; a
+// shorter list is ordered in one piece, which fits the cache anyway.
+constexpr size_t kBucketedFrom = size_t(1) << 15;
+// At most kMostBuckets buckets, each of about kBucketHits hits or more: few
+// enough fronts for the spread to write each sequentially, buckets small
+// enough for their ordering to work within the cache.
+constexpr size_t kMostBuckets = 1024;
+constexpr size_t kBucketHits = 4096;
+
+// True when the hits are in order of key already.
+bool InKeyOrder(const SearchResultVec& v, uint32_t SearchResult::*key) {
+    size_t run = 1;
+    while (run < v.size() && v[run - 1].*key <= v[run].*key) ++run;
+    return run == v.size();
+}
+
+// True when the words of [lo, hi) ascend.
+bool WordsAscend(const std::vector<uint64_t>& word, size_t lo, size_t hi) {
+    size_t sorted = lo + 1;
+    while (sorted < hi && word[sorted - 1] < word[sorted]) ++sorted;
+    return sorted == hi;
+}
+
+// The buckets of a list: bucket b holds [bound[b], bound[b + 1]), its keys
+// lowKey + (b << shift) and up; a shift of -1 means one bucket of all keys.
+struct Buckets {
+    std::vector<size_t> bound;
+    int shift;
+};
+
+// The bucket of the hit whose sort word is w.
+struct BucketOf {
+    uint32_t lowKey;
+    int shift;
+    size_t operator()(uint64_t w) const {
+        return static_cast<size_t>(static_cast<uint64_t>(static_cast<uint32_t>(w >> 32) - lowKey) >>
+                                   shift);
+    }
+};
+
+// Spreads the hits (and their words) in place into buckets of neighbouring
+// keys: each hit moves once, to one of a few hundred sequential fronts, so
+// that the final ordering of each bucket works within the cache; moving hits
+// straight to their places would cost a cache miss per hit. Within a bucket
+// the hits are in no particular order.
+Buckets SpreadIntoBuckets(SearchResultVec& v, std::vector<uint64_t>& word, uint32_t lowKey,
+                          uint32_t highKey) {
+    const size_t n = v.size();
+    Buckets out;
+    size_t buckets = 1;
+    while (buckets < kMostBuckets && buckets * kBucketHits < n) buckets <<= 1;
+    int shift = 0;
+    while ((static_cast<uint64_t>(highKey - lowKey) >> shift) >= buckets) ++shift;
+    buckets = (static_cast<size_t>(highKey - lowKey) >> shift) + 1;
+    out.shift = shift;
+    const BucketOf bucketOf{lowKey, shift};
+    std::vector<size_t>& bound = out.bound;
+    bound.assign(buckets + 1, 0);
+    for (size_t i = 0; i < n; ++i) ++bound[bucketOf(word[i]) + 1];
+    for (size_t b = 0; b < buckets; ++b) bound[b + 1] += bound[b];
+    std::vector<size_t> next(bound.begin(), bound.end() - 1);
+    for (size_t b = 0; b < buckets; ++b) {
+        while (next[b] < bound[b + 1]) {
+            const size_t i = next[b];
+            size_t d = bucketOf(word[i]);
+            if (d == b) {
+                ++next[b];
+                continue;
+            }
+            // Carry the hit to its bucket, taking the one found there, until a
+            // hit of this bucket comes back to fill the hole.
+            SearchResult held = std::move(v[i]);
+            uint64_t heldWord = word[i];
+            do {
+                size_t j = next[d]++;
+                while (bucketOf(word[j]) == d) j = next[d]++;
+                // The bucket's next slot is wanted on its next visit: fetch it now.
+                if (next[d] < bound[d + 1]) {
+                    __builtin_prefetch(&v[next[d]], 1);
+                    __builtin_prefetch(reinterpret_cast<const char*>(&v[next[d]]) + 64, 1);
+                    __builtin_prefetch(&word[next[d]], 1);
+                }
+                std::swap(held, v[j]);
+                std::swap(heldWord, word[j]);
+                d = bucketOf(heldWord);
+            } while (d != b);
+            v[i] = std::move(held);
+            word[i] = heldWord;
+            ++next[b];
+        }
+    }
+    return out;
+}
+
+// How a bucket's order is found: when the key offset within the bucket, the
+// first position and the place in the bucket fit one word together (packed),
+// a radix sort of such words; else a comparison sort of (word, place) pairs.
+struct BucketOrder {
+    int keyBits, posBits, placeBits;
+    bool packed;
+    std::vector<uint64_t> packedWords, spare;
+    std::vector<std::pair<uint64_t, uint32_t>> pairs;
+};
+
+// Sets from[j] to the place within [lo, hi) of the hit that belongs at lo + j,
+// in order of (key, first position); base is the bucket's lowest key.
+void OrderBucket(const std::vector<uint64_t>& word, size_t lo, size_t hi, uint64_t base,
+                 BucketOrder& order, std::vector<uint32_t>& from) {
+    from.resize(hi - lo);
+    if (order.packed) {
+        const int posBits = order.posBits, placeBits = order.placeBits;
+        std::vector<uint64_t>& packedWords = order.packedWords;
+        packedWords.resize(hi - lo);
+        for (size_t i = lo; i < hi; ++i) {
+            const uint64_t offset = (word[i] >> 32) - base;
+            const uint64_t pos = static_cast<uint32_t>(word[i]);
+            packedWords[i - lo] = (((offset << posBits) | pos) << placeBits) | (i - lo);
+        }
+        RadixSort(packedWords, order.spare, placeBits, placeBits + posBits + order.keyBits);
+        const uint64_t placeMask = placeBits == 64 ? ~0ull : (1ull << placeBits) - 1;
+        for (size_t j = 0; j < hi - lo; ++j)
+            from[j] = static_cast<uint32_t>(packedWords[j] & placeMask);
+    } else {
+        std::vector<std::pair<uint64_t, uint32_t>>& pairs = order.pairs;
+        pairs.resize(hi - lo);
+        for (size_t i = lo; i < hi; ++i) pairs[i - lo] = {word[i], static_cast<uint32_t>(i - lo)};
+        std::sort(pairs.begin(), pairs.end());
+        for (size_t j = 0; j < hi - lo; ++j) from[j] = pairs[j].second;
+    }
+}
+
 }  // namespace
 
 void SearchResultVec::SortByKey(uint32_t SearchResult::*key,
@@ -87,9 +218,7 @@ void SearchResultVec::SortByKey(uint32_t SearchResult::*key,
     if (n < 2) return;
     SearchResultVec& v = *this;
     // Hits of a colinear pair often come in order already: nothing to move.
-    size_t run = 1;
-    while (run < n && v[run - 1].*key <= v[run].*key) ++run;
-    if (run == n) return;
+    if (InKeyOrder(v, key)) return;
     if (n > 0xFFFFFFFFu) {
         std::stable_sort(begin(), end(), cmp);
         return;
@@ -107,99 +236,32 @@ void SearchResultVec::SortByKey(uint32_t SearchResult::*key,
         if (x > highKey) highKey = x;
     }
 
-    // Large lists are first spread in place into buckets of neighbouring keys
-    // (each hit moves once, to one of a few hundred sequential fronts), so that
-    // the final ordering of each bucket works within the cache; moving hits
-    // straight to their places would cost a cache miss per hit.
-    std::vector<size_t> bound(2, 0);
-    bound[1] = n;
-    int shift = -1;  // bucket of a key: (key - lowKey) >> shift; -1: one bucket
-    if (n >= (1u << 15)) {
-        size_t buckets = 1;
-        while (buckets < 1024 && buckets * 4096 < n) buckets <<= 1;
-        shift = 0;
-        while ((static_cast<uint64_t>(highKey - lowKey) >> shift) >= buckets) ++shift;
-        buckets = (static_cast<size_t>(highKey - lowKey) >> shift) + 1;
-        auto bucketOf = [&](uint64_t w) {
-            return static_cast<size_t>(
-                static_cast<uint64_t>(static_cast<uint32_t>(w >> 32) - lowKey) >> shift);
-        };
-        bound.assign(buckets + 1, 0);
-        for (size_t i = 0; i < n; ++i) ++bound[bucketOf(word[i]) + 1];
-        for (size_t b = 0; b < buckets; ++b) bound[b + 1] += bound[b];
-        std::vector<size_t> next(bound.begin(), bound.end() - 1);
-        for (size_t b = 0; b < buckets; ++b) {
-            while (next[b] < bound[b + 1]) {
-                const size_t i = next[b];
-                size_t d = bucketOf(word[i]);
-                if (d == b) {
-                    ++next[b];
-                    continue;
-                }
-                // Carry the hit to its bucket, taking the one found there, until a
-                // hit of this bucket comes back to fill the hole.
-                SearchResult held = std::move(v[i]);
-                uint64_t heldWord = word[i];
-                do {
-                    size_t j = next[d]++;
-                    while (bucketOf(word[j]) == d) j = next[d]++;
-                    // The bucket's next slot is wanted on its next visit: fetch it now.
-                    if (next[d] < bound[d + 1]) {
-                        __builtin_prefetch(&v[next[d]], 1);
-                        __builtin_prefetch(reinterpret_cast<const char*>(&v[next[d]]) + 64, 1);
-                        __builtin_prefetch(&word[next[d]], 1);
-                    }
-                    std::swap(held, v[j]);
-                    std::swap(heldWord, word[j]);
-                    d = bucketOf(heldWord);
-                } while (d != b);
-                v[i] = std::move(held);
-                word[i] = heldWord;
-                ++next[b];
-            }
-        }
+    Buckets buckets;
+    if (n >= kBucketedFrom) {
+        buckets = SpreadIntoBuckets(v, word, lowKey, highKey);
+    } else {
+        buckets.bound = {0, n};
+        buckets.shift = -1;
     }
+    const std::vector<size_t>& bound = buckets.bound;
+    const int shift = buckets.shift;
 
-    // Each bucket is ordered by (key, first position). When the key offset
-    // within the bucket, the first position and the place in the bucket fit
-    // one word together, a radix sort of such words gives the order; else a
-    // comparison sort of (word, place) pairs does.
+    // Each bucket is ordered by (key, first position), then its hits placed.
     size_t largest = 0;
     for (size_t b = 0; b + 1 < bound.size(); ++b)
         largest = std::max(largest, bound[b + 1] - bound[b]);
-    const int keyBits = shift < 0 ? BitsFor(highKey - lowKey) : shift;
-    const int posBits = BitsFor(n - 1);
-    const int placeBits = BitsFor(largest - 1);
-    const bool packed = keyBits + posBits + placeBits <= 64;
-    std::vector<uint64_t> packedWords, spare;
-    std::vector<std::pair<uint64_t, uint32_t>> pairs;
+    BucketOrder order;
+    order.keyBits = shift < 0 ? BitsFor(highKey - lowKey) : shift;
+    order.posBits = BitsFor(n - 1);
+    order.placeBits = BitsFor(largest - 1);
+    order.packed = order.keyBits + order.posBits + order.placeBits <= 64;
     std::vector<uint32_t> from;
     for (size_t b = 0; b + 1 < bound.size(); ++b) {
         const size_t lo = bound[b], hi = bound[b + 1];
         if (hi - lo < 2) continue;
-        size_t sorted = lo + 1;
-        while (sorted < hi && word[sorted - 1] < word[sorted]) ++sorted;
-        if (sorted == hi) continue;  // the bucket is in its final order already
-        from.resize(hi - lo);
-        if (packed) {
-            const uint64_t base = lowKey + (shift < 0 ? 0 : static_cast<uint64_t>(b) << shift);
-            packedWords.resize(hi - lo);
-            for (size_t i = lo; i < hi; ++i) {
-                const uint64_t offset = (word[i] >> 32) - base;
-                const uint64_t pos = static_cast<uint32_t>(word[i]);
-                packedWords[i - lo] = (((offset << posBits) | pos) << placeBits) | (i - lo);
-            }
-            RadixSort(packedWords, spare, placeBits, placeBits + posBits + keyBits);
-            const uint64_t placeMask = placeBits == 64 ? ~0ull : (1ull << placeBits) - 1;
-            for (size_t j = 0; j < hi - lo; ++j)
-                from[j] = static_cast<uint32_t>(packedWords[j] & placeMask);
-        } else {
-            pairs.resize(hi - lo);
-            for (size_t i = lo; i < hi; ++i)
-                pairs[i - lo] = {word[i], static_cast<uint32_t>(i - lo)};
-            std::sort(pairs.begin(), pairs.end());
-            for (size_t j = 0; j < hi - lo; ++j) from[j] = pairs[j].second;
-        }
+        if (WordsAscend(word, lo, hi)) continue;  // the bucket is in its final order already
+        const uint64_t base = lowKey + (shift < 0 ? 0 : static_cast<uint64_t>(b) << shift);
+        OrderBucket(word, lo, hi, base, order, from);
         Place(v, lo, from);
     }
 }
