@@ -3,14 +3,19 @@
 # a message naming the option, exit status 1, no help text.
 source "$3/zarn/lib.sh"
 
-# Each line: the words after the program name ('' stands for an empty word).
-while read -r line; do
-  eval "set -- $line"
+# expect_help LINE: runs zarn on the words of LINE ('' stands for an empty
+# word) and checks the help text on standard output and exit status 1.
+expect_help() {
+  eval "set -- $1"
   rm -f out.txt
   run_zarn "$@"
   { echo ZARN; printf '%s ' zarn "$@"; echo; echo hi; cat "$FIX/help.txt"; } > want.stdout
-  expect_status 1 "[$line]"
-  expect_same want.stdout run.stdout "[$line]"
+  expect_status 1 "[$1]"
+  expect_same want.stdout run.stdout "[$1]"
+}
+
+while read -r line; do
+  expect_help "$line"
   [ -e out.txt ] && fail "[$line]: output file created"
 done <<'CASES'
 -x src.fa qry.fa out.txt
@@ -29,12 +34,7 @@ CASES
 # as it was), the fourth is not created.
 cp qry.fa q2.fa
 while read -r line; do
-  eval "set -- $line"
-  rm -f out.txt
-  run_zarn "$@"
-  { echo ZARN; printf '%s ' zarn "$@"; echo; echo hi; cat "$FIX/help.txt"; } > want.stdout
-  expect_status 1 "[$line]"
-  expect_same want.stdout run.stdout "[$line]"
+  expect_help "$line"
   cmp -s qry.fa q2.fa || fail "[$line]: third name modified"
   [ -e out.txt ] && fail "[$line]: fourth name created"
 done <<'CASES'
