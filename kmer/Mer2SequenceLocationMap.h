@@ -138,6 +138,7 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
     // fetched from memory as they are gathered, and stored in the order they
     // were read when the batch is full, by which time most slots are in the
     // cache. The index comes out as if each were stored as it is read.
+    // 32: all10.fa indexed in 3.8-4.3 s, 4.5-6.4 s with 16; 64 was no better.
     constexpr int kAhead = 32;
     struct Pending {
         Mer mMer;

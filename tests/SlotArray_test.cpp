@@ -26,7 +26,8 @@ void ExpectPatternThenZero(const SlotArray<Slot12>& a, std::size_t patterned) {
         ASSERT_EQ(a[i].mC, 0x5A5A5A5Au) << i;
     }
     for (std::size_t i = patterned; i < a.Size(); ++i)
-        ASSERT_TRUE(a[i].mA == 0 && a[i].mB == 0 && a[i].mC == 0) << "slot " << i << " of " << a.Size();
+        ASSERT_TRUE(a[i].mA == 0 && a[i].mB == 0 && a[i].mC == 0)
+            << "slot " << i << " of " << a.Size();
 }
 
 // Doubling keeps the contents and zeroes the new half, whatever the array
