@@ -89,7 +89,8 @@ public:
         }
         if (s.mNext == s.mEnd) {
             // Blocks double from 64 KiB up to a huge page, so that a small
-            // index stays small.
+            // index stays small (first blocks of 16 or 256 KiB: a mitochondrial
+            // run's peak 5.0 or 5.2 MB against 5.2, MG1655 vs DH1 within the noise).
             const std::size_t bytes =
                 std::size_t(64) << 10 << std::min<std::size_t>(s.mBlocks.size(), kHugeBlockShift);
             const std::size_t cells = bytes / sizeof(Cell);

@@ -212,6 +212,7 @@ void ChainRecord(const SearchResultVec& hits, size_t m, IndexOf indexOf, int32_t
         int bases = HitLength(start);
         size_t count = 0, last = q;
         for (size_t p = q + 1; p < m; ++p) {
+            // 8 ahead: 4 or 16 ran MG1655 vs DH1 within the noise (best of 3, +-5%).
             if (p + 8 < m) __builtin_prefetch(&hits[indexOf(p + 8)]);
             const size_t h = indexOf(p);
             const HitCoords hit = CoordsOf(hits[h]);

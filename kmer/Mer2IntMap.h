@@ -98,7 +98,7 @@ private:
     // counted in window order when the batch is full, by which time most
     // slots are in the cache. The counts and the table come out as if each
     // window were counted as it is read.
-    static constexpr int kAhead = 64;
+    static constexpr int kAhead = 64;  // against 16: a few percent faster on whole genomes
     Mer2IntMap& mMap;
     Mer mBatch[kAhead];
     std::uint32_t mHashes[kAhead];  // their table hashes, worked out once

@@ -81,10 +81,13 @@ void RadixSort(std::vector<uint64_t>& a, std::vector<uint64_t>& tmp, int from, i
 
 // Lists of at least kBucketedFrom hits are spread into buckets first; a
 // shorter list is ordered in one piece, which fits the cache anyway.
+// bench_hit_sort: from 2^13, lists of 2^14 hits took 24.6 ns a hit against
+// 12.1; from 2^17, lists of 2^16 took 33.5 against 23.9.
 constexpr size_t kBucketedFrom = size_t(1) << 15;
 // At most kMostBuckets buckets, each of about kBucketHits hits or more: few
 // enough fronts for the spread to write each sequentially, buckets small
-// enough for their ordering to work within the cache.
+// enough for their ordering to work within the cache. bench_hit_sort: 256 or
+// 4096 buckets, buckets of 1024 or 16384 hits, all within the noise (+-10%).
 constexpr size_t kMostBuckets = 1024;
 constexpr size_t kBucketHits = 4096;
 
