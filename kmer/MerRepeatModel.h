@@ -326,6 +326,8 @@ void MerRepeatModel<F>::WriteDist(std::ofstream& out, int minCount) {
     const int k = Mer::mMerSize;
     const int lead = k % 4;                        // letters before the first whole byte
     const std::size_t kLineMax = 32 + 1 + 11 + 1;  // k-mer, tab, an int, newline
+    // 1 MiB: one stream call per some 20,000 lines, so the calls cost nothing
+    // beside the formatting.
     const std::size_t kBufSize = 1 << 20;
     std::vector<char> buf(kBufSize);
     char* const begin = buf.data();
