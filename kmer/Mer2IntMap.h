@@ -72,7 +72,7 @@ public:
             rc.Reverse();
             if (m.isThinned(rc)) continue;
             const Mer& key = rc.mValue < m.mValue ? rc : m;
-            const std::uint32_t hash = MerTableHash<F>(key);
+            const std::uint32_t hash = CountMap::TableHash(key);
             mMap.mCounts.prefetch(hash);
             mBatch[mBatched] = key;
             mHashes[mBatched++] = hash;

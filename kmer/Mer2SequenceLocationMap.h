@@ -123,6 +123,13 @@ private:
     // Starts a record at its header line, unless the records would pass the limit.
     SourceScanStatus StartRecord(const std::string& line, ScanState& state);
 
+    // True when the thinning rule can select no k-mer: a slice outside 0 ..
+    // factor - 1 is never the remainder.
+    static bool ThinningSelectsNone() {
+        return Mer::mThinSlice < 0 ||
+               (Mer::mThinFactor >= 1 && Mer::mThinSlice >= Mer::mThinFactor);
+    }
+
     // Stores one location of a selected k-mer, of table hash hash, unless its
     // list is full.
     void StoreLocation(const Mer& m, std::uint32_t hash, int sourceIdx, int start);
@@ -153,7 +160,7 @@ class Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::StoreBatch {
 public:
     explicit StoreBatch(Mer2SequenceLocationMap& index) : mIndex(index) {}
     void Add(const Mer& m, int sourceIdx, int start) {
-        const std::uint32_t hash = MerTableHash<HashF>(m);
+        const std::uint32_t hash = LocationMap::TableHash(m);
         mIndex.mLocationLists.prefetch(hash);
         mBatch[mBatched++] = Pending{m, hash, sourceIdx, start};
         if (mBatched == kAhead) Flush();
@@ -274,7 +281,7 @@ void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::AddMerLocation(
     Mer& m, int sourceIdx, int start, MerRepeatModel<RepeatHashF>& model) {
     if (m.isThinned()) return;
     if (!model.isAcceptableFrequency(m)) return;
-    StoreLocation(m, MerTableHash<HashF>(m), sourceIdx, start);
+    StoreLocation(m, LocationMap::TableHash(m), sourceIdx, start);
 }
 
 template <class HashF, class LocT, class RepeatHashF>
@@ -301,10 +308,7 @@ void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::StoreLocation(const Mer&
 
 template <class HashF, class LocT, class RepeatHashF>
 void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Reserve(long long bases) {
-    if (bases <= 0) return;
-    // A slice outside 0 .. factor - 1 is never the remainder: nothing is stored.
-    if (Mer::mThinSlice < 0 || (Mer::mThinFactor >= 1 && Mer::mThinSlice >= Mer::mThinFactor))
-        return;
+    if (bases <= 0 || ThinningSelectsNone()) return;
     const long long factor = Mer::mThinFactor > 1 ? Mer::mThinFactor : 1;
     mLocationLists.reserve(static_cast<std::size_t>(bases / factor + 1));
 }
@@ -312,7 +316,7 @@ void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Reserve(long long bases)
 template <class HashF, class LocT, class RepeatHashF>
 void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::ReserveForFile(const std::string& name) {
     struct stat st;
-    if (stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    if (stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ThinningSelectsNone()) return;
     igzstream in;
     in.open(name.c_str(), std::ios::in);
     if (!in.good()) return;  // the scan that follows reports the file

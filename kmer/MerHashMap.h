@@ -211,10 +211,14 @@ public:
     const_iterator begin() const { return const_iterator(this, 0); }
     const_iterator end() const { return const_iterator(this, Positions()); }
 
+    // The table hash of m in this map (MerTableHash over its functor), for
+    // the overloads below that take it from a caller that worked it out once.
+    static std::uint32_t TableHash(const Mer& m) { return HashOf(m); }
+
     iterator find(const Mer& m) { return find(m, HashOf(m)); }
     const_iterator find(const Mer& m) const { return find(m, HashOf(m)); }
-    // The same with m's table hash (MerTableHash<HashF>(m)) given, for a
-    // caller that has it already, from a prefetch.
+    // The same with m's table hash (TableHash(m)) given, for a caller that
+    // has it already, from a prefetch.
     iterator find(const Mer& m, std::uint32_t hash) {
         const std::size_t i = Locate(m, hash);
         return Used(i) ? iterator(this, PositionOf(i)) : end();
@@ -228,7 +232,7 @@ public:
     // The entry stored under m (or a key equal to it); a new entry m with a
     // default value when there is none. second tells whether it was inserted.
     std::pair<iterator, bool> try_emplace(const Mer& m) { return try_emplace(m, HashOf(m)); }
-    // The same with m's table hash (MerTableHash<HashF>(m)) given.
+    // The same with m's table hash (TableHash(m)) given.
     std::pair<iterator, bool> try_emplace(const Mer& m, std::uint32_t hash) {
         std::size_t i = Locate(m, hash);
         const bool inserted = !Used(i);
@@ -280,7 +284,7 @@ public:
     // Asks for m's home slot to be brought into the cache, ahead of a lookup
     // or insertion of m a little later.
     void prefetch(const Mer& m) const { prefetch(HashOf(m)); }
-    // The same for the key of table hash hash (MerTableHash<HashF> of it).
+    // The same for the key of table hash hash (TableHash of it).
     void prefetch(std::uint32_t hash) const {
         const std::size_t i = HomeIn(hash, mSlots.Size());
         __builtin_prefetch(&mSlots[i], 1);

@@ -208,8 +208,8 @@ void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
             Pending& p = ring[(head + pending) % kDepth];
             p.mFwd = m;
             p.mRev = rc;
-            p.mFwdHash = MerTableHash<MerHashF>(m);
-            p.mRevHash = MerTableHash<MerHashF>(rc);
+            p.mFwdHash = lists.TableHash(m);
+            p.mRevHash = lists.TableHash(rc);
             p.mEnd = idx;
             ++pending;
             lists.prefetch(p.mFwdHash);
