@@ -272,6 +272,12 @@ void OrderByFirstHit(std::vector<Chain>& chains, size_t base, const std::vector<
     for (size_t c = 0; c < sorted.size(); ++c) chains[base + c] = std::move(sorted[c]);
 }
 
+// The query the hits of a list belong to, without a copy of its name.
+const std::string& QueryNameOf(const SearchResultVec& hits) {
+    static const std::string kNone;
+    return hits.empty() ? kNone : hits[0].mQueryName;
+}
+
 }  // namespace
 
 void CheckChainHitCount(std::size_t hits, const std::string& queryName) {
@@ -290,7 +296,7 @@ bool HitChainer::InWindow(Chain& chain, SearchResult& hit) {
 // scan visits only that record's hits; chains still come out in the order of
 // their first hits in the sorted list. The join flags are kept by list index.
 void HitChainer::ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains) {
-    CheckChainHitCount(hits.size(), hits.empty() ? std::string() : hits[0].mQueryName);
+    CheckChainHitCount(hits.size(), QueryNameOf(hits));
     hits.sortBySourceStart();
     const size_t n = hits.size();
     std::vector<bool> joined(n, false), mine(n, false);
@@ -320,7 +326,7 @@ void HitChainer::ComputeChains(SearchResultVec& hits, std::vector<Chain>& chains
 }
 
 void HitChainer::ComputeChains0(SearchResultVec& hits, std::vector<Chain>& chains) {
-    CheckChainHitCount(hits.size(), hits.empty() ? std::string() : hits[0].mQueryName);
+    CheckChainHitCount(hits.size(), QueryNameOf(hits));
     hits.sortByQueryStart();
     hits.sortBySourceStart();
     // Records do not share chains: each record's hits are searched on their
