@@ -44,12 +44,14 @@ inline int32_t HitLength(const HitCoords& hit) {
 }
 
 // The window test of HitChainer::InWindow on a chain end (S, Q) and a hit
-// start (s, q), in 32-bit two's-complement arithmetic.
+// start (s, q). Worked out in 64 bits: every sum of three 32-bit values is
+// exact there, so the window holds up to the top of the int range (a record
+// of INT_MAX bases), where 32-bit sums would wrap to negative numbers.
 inline bool Near(int32_t S, int32_t Q, int32_t s, int32_t q, int32_t width, int32_t length) {
-    const int32_t diagonal = Add32(s, Sub32(Q, S));  // where q would lie on the chain's diagonal
-    const int32_t antiDiagonal = Sub32(Add32(Q, S), s);
-    return q < Add32(diagonal, width) && q > Sub32(diagonal, width) &&
-           q > Sub32(antiDiagonal, length) && q < Add32(antiDiagonal, length);
+    const int64_t diagonal = int64_t(s) + Q - S;  // where q would lie on the chain's diagonal
+    const int64_t antiDiagonal = int64_t(Q) + S - s;
+    return q < diagonal + width && q > diagonal - width && q > antiDiagonal - length &&
+           q < antiDiagonal + length;
 }
 
 // Numbers the distinct source records (name and size) of a hit list in the
@@ -201,7 +203,9 @@ template <class IndexOf>
 void ChainRecord(const SearchResultVec& hits, size_t m, IndexOf indexOf, int32_t width,
                  int32_t length, std::vector<bool>& joined, std::vector<bool>& mine,
                  std::vector<Chain>& chains, std::vector<uint32_t>* firsts) {
-    const int32_t limit = Add32(length, width);
+    // The farthest source start a hit in the window can have, past the chain's
+    // source end; in 64 bits, as in Near.
+    const int64_t limit = int64_t(length) + width;
     for (size_t q = 0; q < m; ++q) {
         const size_t i = indexOf(q);
         if (joined[i]) continue;
@@ -219,7 +223,7 @@ void ChainRecord(const SearchResultVec& hits, size_t m, IndexOf indexOf, int32_t
             // Sorted by source start: no later hit can reach the window either.
             // Tested before the join flag, so that a run of hits joined by an
             // earlier chain is not walked past the window.
-            if (hit.mSourceStart > static_cast<uint32_t>(Add32(sourceEnd, limit))) break;
+            if (hit.mSourceStart > sourceEnd + limit) break;
             if (joined[h]) continue;
             if (!Near(sourceEnd, queryEnd, static_cast<int32_t>(hit.mSourceStart),
                       static_cast<int32_t>(hit.mQueryStart), width, length))

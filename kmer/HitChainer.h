@@ -78,7 +78,7 @@ public:
 
     // True when the hit's start lies strictly inside the window around the
     // chain's current end: diagonal within mWindowWidth, anti-diagonal within
-    // mWindowLength (32-bit arithmetic, signed comparisons).
+    // mWindowLength (exact arithmetic, for coordinates up to INT_MAX).
     bool InWindow(Chain& chain, SearchResult& hit);
 
     // Sorts hits by source start (stable) and appends the chains found by the

@@ -320,6 +320,55 @@ TEST(HitChainerTest, ChainScoreSaturatesAtIntMax) {
     }
 }
 
+// An exact match of 127 bases (96 hits of 32) that ends a record of INT_MAX
+// bases, on the query side, the source side or both: the window's sums pass
+// INT_MAX there, and the match is still one chain of every hit.
+TEST(HitChainerTest, MatchAtTheTopOfTheIntRangeIsOneChain) {
+    const unsigned long top = INT_MAX - 127;  // the match's first base
+    const struct {
+        const char* what;
+        unsigned long s, q;
+    } cases[] = {
+        {"query end", 1000, top},
+        {"source end", top, 1000},
+        {"both ends", top, top},
+    };
+    for (const auto& c : cases) {
+        std::vector<HitRow> rows;
+        for (unsigned long i = 0; i < 96; ++i)
+            rows.push_back({c.s + i, c.q + i, 32, "chrA", INT_MAX});
+        for (bool exhaustive : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (exhaustive ? ", exhaustive" : ""));
+            SearchResultVec hits = Hits(rows);
+            std::vector<Chain> chains;
+            if (exhaustive)
+                HitChainer().ComputeChains0(hits, chains);
+            else
+                HitChainer().ComputeChains(hits, chains);
+            ASSERT_EQ(chains.size(), 1u);
+            EXPECT_EQ(chains[0].mSegments.size(), 96u);
+            EXPECT_EQ(chains[0].mBases, 96 * 32);
+            EXPECT_EQ(chains[0].mSourceEnd, static_cast<int32_t>(c.s + 95 + 31));
+            EXPECT_EQ(chains[0].mQueryEnd, static_cast<int32_t>(c.q + 95 + 31));
+        }
+    }
+    // The window's edges hold there as well.
+    HitChainer chainer;
+    Chain chain;
+    chain.mSourceEnd = INT_MAX - 1;
+    chain.mQueryEnd = INT_MAX - 1;
+    const struct {
+        int x, y;
+        bool in;
+    } edges[] = {{-1, -1, true}, {-250, -249, true}, {-250, -250, false}, {0, -100, false}};
+    for (const auto& e : edges) {
+        SearchResult hit;
+        hit.setSourceStart(INT_MAX - 1 + e.x);
+        hit.setQueryStart(INT_MAX - 1 + e.y);
+        EXPECT_EQ(chainer.InWindow(chain, hit), e.in) << e.x << "," << e.y;
+    }
+}
+
 TEST(HitChainerTest, SegmentsRecordEveryJoinedHit) {
     SearchResultVec hits = Hits({{0, 5, 32, "chrA"}, {3, 9, 32, "chrA"}});
     std::vector<Chain> chains;
