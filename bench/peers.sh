@@ -166,6 +166,8 @@ else
     for f in "${found[@]}"; do
       p=$(plain "$f") || { echo "peers.sh: $f: cannot unpack" >&2; exit 2; }
       cat "$p"
+      # A file whose last line has no newline would run into the next header.
+      if [ -s "$p" ] && [ -n "$(tail -c 1 "$p")" ]; then echo; fi
     done > "$all.tmp"
     mv "$all.tmp" "$all"
   fi
