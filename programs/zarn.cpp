@@ -15,6 +15,7 @@
 
 #include "kmer/Mer.h"
 #include "kmer/ZarnEngine.h"
+#include "toolkit/CLibraryAdditions.h"
 #include "toolkit/GetOption.h"
 #include "toolkit/InputFile.h"
 #include "toolkit/MiscUtils.h"
@@ -27,6 +28,8 @@ int OptMerSize = 32;
 int OptThinnedFactor = 1;
 int OptThinnedSlice = 1;
 int OptMaxKMerCount = 100;
+// -W and -L are parsed and kept but never used: the chain window is fixed
+// (100 by 500). Kept on purpose, so that command lines that give them still run.
 int OptWinWidth = 10;
 int OptWinLength = 100;
 int OptDebug = 0;
@@ -77,7 +80,13 @@ std::string OptSourceName = "";
 std::string OptQueryName = "";
 std::string OptOutName = "";
 std::string OptKMerFile = "";
+// The -s and -F values as given, for the messages that refuse them: the int
+// held for a value beyond the int range is not what the user typed.
+std::string OptMerSizeText = "32";
+std::string OptThinnedFactorText = "1";
 
+// The "hi" line after the echoed command line: kept on purpose, since scripts
+// that read standard output may count on it.
 void myFn() { std::cout << "hi" << std::endl; }
 
 void PrintHelp() { std::cout << gZarnHelpString << std::endl; }
@@ -108,10 +117,12 @@ void SetupOptions(int argc, char** argv) {
                 OptMinScore = opts.GetIntArg();
                 break;
             case 's':
-                OptMerSize = opts.GetIntArg();
+                OptMerSizeText = opts.GetStringArg();
+                OptMerSize = atoi(OptMerSizeText);
                 break;
             case 'F':
-                OptThinnedFactor = opts.GetIntArg();
+                OptThinnedFactorText = opts.GetStringArg();
+                OptThinnedFactor = atoi(OptThinnedFactorText);
                 break;
             case 'T':
                 OptThinnedSlice = opts.GetIntArg();
@@ -176,13 +187,9 @@ int main(int argc, char** argv) {
     } else {
         // These values would make the k-mer code meaningless: stop before any k-mer is built.
         if (OptMerSize < 1 || OptMerSize > 32)
-            Fail(
-                "-s " + std::to_string(OptMerSize) + ": the k-mer length must lie between 1 and 32",
-                1);
+            Fail("-s " + OptMerSizeText + ": the k-mer length must lie between 1 and 32", 1);
         if (OptThinnedFactor < 1)
-            Fail("-F " + std::to_string(OptThinnedFactor) +
-                     ": the thinning factor must be at least 1",
-                 1);
+            Fail("-F " + OptThinnedFactorText + ": the thinning factor must be at least 1", 1);
         Mer::setMerSize(OptMerSize);
         Mer::mThinFactor = OptThinnedFactor;
         Mer::mThinSlice = OptThinnedSlice;

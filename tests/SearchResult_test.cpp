@@ -12,7 +12,7 @@ namespace {
 
 SearchResult Hit(unsigned long sourceStart, unsigned long queryStart, const std::string& tag) {
     SearchResult h;
-    SearchResultBase& base = h;  // through the interface, as the engine does
+    SearchResultBase& base = h;  // through the base interface (the engine sets the fields directly)
     base.setSourceStart(sourceStart);
     base.setSourceEnd(sourceStart + 3);
     base.setQueryStart(queryStart);

@@ -45,7 +45,8 @@ src.fa qry.fa q2.fa ''
 CASES
 
 # Values the k-mer code cannot use, without -K; the message names the option
-# and the value it took (text that is not a number reads as 0).
+# and the value as it was given (a number beyond the int range, or text that
+# is not a number, is named as typed, not as the int it was read as).
 while read -r opt value named; do
   rm -f out.txt
   run_zarn -T 0 "$opt" "$value" src.fa qry.fa out.txt
@@ -57,7 +58,8 @@ while read -r opt value named; do
 done <<'CASES'
 -s 0    -s 0
 -s 33   -s 33
--s abc  -s 0
+-s abc  -s abc
+-s 2147483648  -s 2147483648
 -F 0    -F 0
 CASES
 
