@@ -164,13 +164,42 @@ for args in "same.fa same.fa" "same-link.fa acgtt.fa same.fa"; do
   cmp -s acgtt.fa same.fa || fail "output is an input [$args]: same.fa changed"
 done
 
-# --- Output file that cannot be created -----------------------------------
-run 4 1 0 1 nodir/out.dist acgtt.fa
-expect_status 2 "uncreatable output"
-expect_stderr "nodir/out.dist" "uncreatable output"
-run 4 1 0 1 adir acgtt.fa
-expect_status 2 "output is a directory"
-expect_stderr "adir" "output is a directory"
+# --- Output file that cannot be created: refused before any input is read --
+# Each input would end the run otherwise: a FIFO that no one writes (opening
+# it waits; timeout ends the wait), a missing file (another message), a good
+# file (counted, an "Add" line). The message is the open's own; no file or
+# directory appears.
+mkfifo unwritten.fifo
+while IFS='|' read -r out why; do
+  for input in unwritten.fifo nosuch.fa acgtt.fa; do
+    timeout 10 "$MERDIST" 4 1 0 1 "$out" "$input" > run.stdout 2> run.stderr
+    rc=$?
+    expect_status 2 "uncreatable $out [$input]"
+    printf 'zarnmerdist: %s: cannot create: %s\n' "$out" "$why" > stderr.want
+    cmp -s stderr.want run.stderr || fail "uncreatable $out [$input]: standard error '$(cat run.stderr)'"
+    [ -s run.stdout ] && fail "uncreatable $out [$input]: standard output '$(cat run.stdout)'"
+  done
+done <<'CASES'
+nodir/out.dist|No such file or directory
+nodir/deeper/out.dist|No such file or directory
+acgtt.fa/out.dist|Not a directory
+adir|Is a directory
+CASES
+[ -e nodir ] && fail "uncreatable output: nodir created"
+[ -n "$(ls -A adir)" ] && fail "uncreatable output: adir changed"
+cmp -s "$FIX/acgtt.fa" acgtt.fa || fail "uncreatable output: acgtt.fa changed"
+# Without write permission on the directory (root writes anyway).
+if [ "$(id -u)" -ne 0 ]; then
+  mkdir -p rodir && chmod 555 rodir
+  timeout 10 "$MERDIST" 4 1 0 1 rodir/out.dist unwritten.fifo > run.stdout 2> run.stderr
+  rc=$?
+  expect_status 2 "read-only directory"
+  expect_stderr "rodir/out.dist: cannot create: Permission denied" "read-only directory"
+  [ -e rodir/out.dist ] && fail "read-only directory: created rodir/out.dist"
+  chmod 755 rodir
+else
+  echo "read-only directory case skipped: running as root, who writes through any mode"
+fi
 
 # A write that fails (a link to /dev/full): status 2, and only a regular file
 # is removed, never the link or the device it names.
