@@ -112,6 +112,29 @@ if [ -n "$ZARN" ] && [ -x "$ZARN" ]; then
     fail "zarn -K: no MerSize line: $(cat zarn.stdout)"
 fi
 
+# zarn -K writes a progress line every 100,000 body lines while it reads: a
+# malformed last line of a long file comes after the lines before it. Some
+# 150,000 random bases give as many 12-mers, each listed once.
+if [ -n "$ZARN" ] && [ -x "$ZARN" ]; then
+  awk 'BEGIN { srand(7); print ">long"
+    for (l = 0; l < 2500; l++) { s = ""
+      for (i = 0; i < 60; i++) s = s substr("ACGT", int(rand() * 4) + 1, 1); print s } }' > long.fa
+  run 12 1 0 1 long.dist long.fa
+  expect_status 0 "long distribution"
+  lines=$(wc -l < long.dist)
+  [ "$lines" -gt 100001 ] || fail "long distribution: only $lines lines"
+  printf 'ACGT\t5\n' >> long.dist
+  "$ZARN" -K long.dist acgtt.fa acgtt.fa chains.txt > zarn.stdout 2> zarn.stderr
+  zrc=$?
+  [ "$zrc" -eq 2 ] || fail "zarn -K long.dist: exit status $zrc ($(cat zarn.stderr))"
+  printf 'Mers seen:100000\t size=100000\n' > stderr.want
+  grep -q "long.dist: line $((lines + 1)): malformed line" zarn.stderr ||
+    fail "zarn -K long.dist: no malformed line message: $(cat zarn.stderr)"
+  head -n 1 zarn.stderr | cmp -s stderr.want - ||
+    fail "zarn -K long.dist: no progress line before the error: $(cat zarn.stderr)"
+  [ "$(wc -l < zarn.stderr)" -eq 2 ] || fail "zarn -K long.dist: standard error $(cat zarn.stderr)"
+fi
+
 # --- Unusable numeric arguments: exit status 1, no file -------------------
 while read -r word args; do
   rm -f out.dist
