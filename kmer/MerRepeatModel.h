@@ -167,15 +167,19 @@ inline ReadDistResult ParseDistHeader(const std::string& line, DistHeader& heade
 
 // The body lines of a distribution file, gathered before they are stored.
 struct DistBody {
-    std::vector<Mer> mMers;           // k-mers with a count of at least the minimum
-    std::vector<int> mCounts;         // their counts
-    std::vector<std::size_t> mMarks;  // k-mers gathered at each 100,000th body line
+    std::vector<Mer> mMers;    // k-mers with a count of at least the minimum
+    std::vector<int> mCounts;  // their counts
 };
 
 // Reads the body lines that follow the header up to the end of input or a
 // line led by a blank or a tab, keeping the k-mers of k letters whose count
-// is at least minCount.
-inline ReadDistResult GatherDistBody(std::istream& in, int k, int minCount, DistBody& body) {
+// is at least minCount. Every 100,000th body line writes a progress line to
+// standard error as it is read, so that a long file shows progress before a
+// fault further on. Its size is held (the k-mers the model held before) plus
+// the k-mers kept so far: the model's size after that line for a file that
+// lists each k-mer once, as every file zarnmerdist writes does.
+inline ReadDistResult GatherDistBody(std::istream& in, int k, int minCount, std::size_t held,
+                                     DistBody& body) {
     std::string line;
     LineEnd end = LineEnd::Newline;
     long long n = 1;  // body lines read; body line n is line n + 1 of the file
@@ -199,7 +203,8 @@ inline ReadDistResult GatherDistBody(std::istream& in, int k, int minCount, Dist
                 body.mCounts.push_back(count);
             }
         }
-        if (n % 100000 == 0) body.mMarks.push_back(body.mMers.size());
+        if (n % 100000 == 0)
+            std::cerr << "Mers seen:" << n << "\t size=" << held + body.mMers.size() << '\n';
         ++n;
     }
     return ReadDistResult();
@@ -232,8 +237,8 @@ public:
     // for the whole process. Every body k-mer with a count of at least minCount
     // is stored with that count. Empty body lines are skipped; a line led by a
     // blank or a tab ends the body. One CR before each newline is part of the
-    // line end. The progress line for every 100,000 body lines goes to
-    // standard error once the body is read.
+    // line end. A progress line for every 100,000 body lines goes to
+    // standard error while the body is read (see GatherDistBody).
     ReadDistResult ReadDist(std::istream& in, int minCount);
     ReadDistResult ReadDist(std::string fileName, int minCount);
 
@@ -244,7 +249,7 @@ public:
 
 private:
     // Stores the gathered body in a map built at its final size, beside the
-    // k-mers already held, writing the progress lines as it goes.
+    // k-mers already held.
     void StoreDistBody(const DistBody& body);
 };
 
@@ -271,7 +276,8 @@ ReadDistResult MerRepeatModel<F>::ReadDist(std::istream& in, int minCount) {
     // whose length grows with the file (quadratic time).
     DistBody body;
     if (end == LineEnd::Newline) {
-        const ReadDistResult read = GatherDistBody(in, Mer::mMerSize, minCount, body);
+        const ReadDistResult read =
+            GatherDistBody(in, Mer::mMerSize, minCount, this->mCounts.size(), body);
         if (!read.ok()) return read;
     }
     StoreDistBody(body);
@@ -282,13 +288,7 @@ template <class F>
 void MerRepeatModel<F>::StoreDistBody(const DistBody& body) {
     typename Mer2IntMap<F>::CountMap table(this->mCounts.size() + body.mMers.size());
     for (const auto& e : this->mCounts) table[e.first] = e.second;
-    std::size_t mark = 0;
-    for (std::size_t i = 0; i <= body.mMers.size(); ++i) {
-        // The progress lines, each with the map's size after its body line.
-        for (; mark < body.mMarks.size() && body.mMarks[mark] == i; ++mark)
-            std::cerr << "Mers seen:" << (mark + 1) * 100000 << "\t size=" << table.size() << '\n';
-        if (i < body.mMers.size()) table[body.mMers[i]] = body.mCounts[i];
-    }
+    for (std::size_t i = 0; i < body.mMers.size(); ++i) table[body.mMers[i]] = body.mCounts[i];
     this->mCounts = std::move(table);
 }
 

@@ -54,6 +54,12 @@ int main(int argc, char** argv) {
     for (int i = 6; i < argc; ++i)
         if (SameFile(outFile, argv[i]))
             Fail(outFile + ": the output file is also an input file", 2);
+    // An output that cannot be created is refused before the counting, which
+    // may take long; the check creates nothing and leaves an existing file
+    // as it is. The open after the counting still reports what it missed.
+    int createError = 0;
+    if (OutputCannotBeCreated(outFile, createError))
+        Fail(outFile + ": cannot create: " + std::strerror(createError), 2);
 
     Mer::setMerSize(merlen);
     Mer::mThinFactor = thinfactor;

@@ -112,6 +112,29 @@ if [ -n "$ZARN" ] && [ -x "$ZARN" ]; then
     fail "zarn -K: no MerSize line: $(cat zarn.stdout)"
 fi
 
+# zarn -K writes a progress line every 100,000 body lines while it reads: a
+# malformed last line of a long file comes after the lines before it. Some
+# 150,000 random bases give as many 12-mers, each listed once.
+if [ -n "$ZARN" ] && [ -x "$ZARN" ]; then
+  awk 'BEGIN { srand(7); print ">long"
+    for (l = 0; l < 2500; l++) { s = ""
+      for (i = 0; i < 60; i++) s = s substr("ACGT", int(rand() * 4) + 1, 1); print s } }' > long.fa
+  run 12 1 0 1 long.dist long.fa
+  expect_status 0 "long distribution"
+  lines=$(wc -l < long.dist)
+  [ "$lines" -gt 100001 ] || fail "long distribution: only $lines lines"
+  printf 'ACGT\t5\n' >> long.dist
+  "$ZARN" -K long.dist acgtt.fa acgtt.fa chains.txt > zarn.stdout 2> zarn.stderr
+  zrc=$?
+  [ "$zrc" -eq 2 ] || fail "zarn -K long.dist: exit status $zrc ($(cat zarn.stderr))"
+  printf 'Mers seen:100000\t size=100000\n' > stderr.want
+  grep -q "long.dist: line $((lines + 1)): malformed line" zarn.stderr ||
+    fail "zarn -K long.dist: no malformed line message: $(cat zarn.stderr)"
+  head -n 1 zarn.stderr | cmp -s stderr.want - ||
+    fail "zarn -K long.dist: no progress line before the error: $(cat zarn.stderr)"
+  [ "$(wc -l < zarn.stderr)" -eq 2 ] || fail "zarn -K long.dist: standard error $(cat zarn.stderr)"
+fi
+
 # --- Unusable numeric arguments: exit status 1, no file -------------------
 while read -r word args; do
   rm -f out.dist
@@ -164,13 +187,42 @@ for args in "same.fa same.fa" "same-link.fa acgtt.fa same.fa"; do
   cmp -s acgtt.fa same.fa || fail "output is an input [$args]: same.fa changed"
 done
 
-# --- Output file that cannot be created -----------------------------------
-run 4 1 0 1 nodir/out.dist acgtt.fa
-expect_status 2 "uncreatable output"
-expect_stderr "nodir/out.dist" "uncreatable output"
-run 4 1 0 1 adir acgtt.fa
-expect_status 2 "output is a directory"
-expect_stderr "adir" "output is a directory"
+# --- Output file that cannot be created: refused before any input is read --
+# Each input would end the run otherwise: a FIFO that no one writes (opening
+# it waits; timeout ends the wait), a missing file (another message), a good
+# file (counted, an "Add" line). The message is the open's own; no file or
+# directory appears.
+mkfifo unwritten.fifo
+while IFS='|' read -r out why; do
+  for input in unwritten.fifo nosuch.fa acgtt.fa; do
+    timeout 10 "$MERDIST" 4 1 0 1 "$out" "$input" > run.stdout 2> run.stderr
+    rc=$?
+    expect_status 2 "uncreatable $out [$input]"
+    printf 'zarnmerdist: %s: cannot create: %s\n' "$out" "$why" > stderr.want
+    cmp -s stderr.want run.stderr || fail "uncreatable $out [$input]: standard error '$(cat run.stderr)'"
+    [ -s run.stdout ] && fail "uncreatable $out [$input]: standard output '$(cat run.stdout)'"
+  done
+done <<'CASES'
+nodir/out.dist|No such file or directory
+nodir/deeper/out.dist|No such file or directory
+acgtt.fa/out.dist|Not a directory
+adir|Is a directory
+CASES
+[ -e nodir ] && fail "uncreatable output: nodir created"
+[ -n "$(ls -A adir)" ] && fail "uncreatable output: adir changed"
+cmp -s "$FIX/acgtt.fa" acgtt.fa || fail "uncreatable output: acgtt.fa changed"
+# Without write permission on the directory (root writes anyway).
+if [ "$(id -u)" -ne 0 ]; then
+  mkdir -p rodir && chmod 555 rodir
+  timeout 10 "$MERDIST" 4 1 0 1 rodir/out.dist unwritten.fifo > run.stdout 2> run.stderr
+  rc=$?
+  expect_status 2 "read-only directory"
+  expect_stderr "rodir/out.dist: cannot create: Permission denied" "read-only directory"
+  [ -e rodir/out.dist ] && fail "read-only directory: created rodir/out.dist"
+  chmod 755 rodir
+else
+  echo "read-only directory case skipped: running as root, who writes through any mode"
+fi
 
 # A write that fails (a link to /dev/full): status 2, and only a regular file
 # is removed, never the link or the device it names.
