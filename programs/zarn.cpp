@@ -207,6 +207,11 @@ int main(int argc, char** argv) {
     if (SameFile(OptOutName, OptSourceName) || SameFile(OptOutName, OptQueryName) ||
         (!OptKMerFile.empty() && SameFile(OptOutName, OptKMerFile)))
         Fail(OptOutName + ": the output file is also an input file", 2);
+    // An output that cannot be created is refused here too, before the
+    // indexing; the check creates nothing and leaves an existing file as it is.
+    int createError = 0;
+    if (OutputCannotBeCreated(OptOutName, createError))
+        Fail(OptOutName + ": cannot create: " + std::strerror(createError), 2);
 
     long t;
     StartTiming(t);

@@ -41,10 +41,11 @@ expect_stderr "badline.txt: line 3: malformed line" "[-K badline.txt]"
 run_zarn -s 12 -T 0 -M 100 src.fa nosuch.fa out.txt
 grep -q '^Adding' run.stdout && fail "missing query: the source was indexed first"
 
-# An output file that cannot be created.
+# An output file that cannot be created, found before the source is indexed.
 run_zarn -s 12 -T 0 -M 100 src.fa qry.fa nodir/out.txt
 expect_status 2 "uncreatable output"
-expect_stderr "nodir/out.txt" "uncreatable output"
+expect_stderr "nodir/out.txt: cannot create: No such file or directory" "uncreatable output"
+grep -q '^Adding' run.stdout && fail "uncreatable output: the source was indexed first"
 
 # A failed write is not reported as success.
 if [ -w /dev/full ]; then
