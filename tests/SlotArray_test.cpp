@@ -1,8 +1,12 @@
 #include "toolkit/SlotArray.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <fstream>
+#include <string>
 
 #include "toolkit/HugePages.h"
 
@@ -53,6 +57,57 @@ TEST(SlotArrayTest, DoublingKeepsContentsAndZeroesTheNewHalf) {
         ExpectPatternThenZero(copy, copy.Size());
         ExpectPatternThenZero(moved, moved.Size());
     }
+}
+
+// A figure of /proc/self/status in KiB (VmSize, VmPeak), or -1 where it
+// cannot be read.
+long StatusKiB(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long value = -1;
+    while (status >> key) {
+        if (key == field + ":") {
+            status >> value;
+            return value;
+        }
+        status.ignore(1 << 20, '\n');
+    }
+    return -1;
+}
+
+// A mapped array that cannot grow where it lies moves: its contents come
+// along, the new half is zero, and at no moment does it hold more address
+// space than the doubled array (mapping the doubled range before moving
+// into it would hold old and new at once, half as much again).
+TEST(SlotArrayTest, AMovingDoublingHoldsNoMoreAddressSpaceThanTheDoubledArray) {
+    const std::size_t n = std::size_t(1) << 21;  // 24 MiB: whole huge pages
+    const std::size_t bytes = n * sizeof(Slot12);
+    const long growthKiB = static_cast<long>(bytes >> 10);
+    SlotArray<Slot12> a(n);
+    Fill(a);
+    // A page mapped just past the array keeps it from growing in place; a
+    // mapping already there does the same.
+    char* const end = reinterpret_cast<char*>(&a[0]) + bytes;
+    void* blocker =
+        mmap(end, PageBytes(), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    if (blocker != MAP_FAILED && blocker != end) {
+        munmap(blocker, PageBytes());  // an old kernel took the address as a hint
+        blocker = MAP_FAILED;
+    }
+    const long sizeBefore = StatusKiB("VmSize"), peakBefore = StatusKiB("VmPeak");
+    if (sizeBefore < 0 || peakBefore < 0)
+        GTEST_SKIP() << "no VmSize and VmPeak in /proc/self/status";
+    if (peakBefore > sizeBefore + growthKiB)
+        GTEST_SKIP() << "an earlier peak of the process (" << peakBefore
+                     << " KiB) would hide the doubling's";
+    const Slot12* const was = &a[0];
+    a.Double();
+    const long peakAfter = StatusKiB("VmPeak");
+    if (blocker != MAP_FAILED) munmap(blocker, PageBytes());
+    EXPECT_NE(&a[0], was) << "the array grew in place";
+    // The growth, and 1 MiB for the test's own heap.
+    EXPECT_LE(peakAfter, sizeBefore + growthKiB + 1024);
+    ExpectPatternThenZero(a, n);
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // tables and pools of an index): blocks aligned to the 2 MiB of a huge page
 // and marked for transparent huge pages where the system has them, so that
 // filling them takes one page fault per 2 MiB instead of one per 4 KiB and
-// random reads miss the TLB less often. Where huge pages are off, or
-// madvise is missing, the blocks are plain memory.
+// random reads miss the TLB less often. Needs mmap and munmap; where huge
+// pages are off, or the system has no MADV_HUGEPAGE (the advice is left out
+// at compile time), the blocks are plain memory. toolkit/SlotArray.h, built
+// on these mappings, needs Linux's mremap as well.
 
 #ifndef TOOLKIT_HUGEPAGES_H
 #define TOOLKIT_HUGEPAGES_H

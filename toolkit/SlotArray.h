@@ -1,10 +1,12 @@
 // A zeroed array of trivially copyable slots that doubles in place, for an
 // open-addressing hash table: a small array is a heap block; one of a huge
-// page or more is a mapping of its own on a huge-page boundary, marked for
-// huge pages (fewer page faults and TLB misses on a table probed at random),
-// which doubles by remapping its pages under a larger range whose new half
-// comes zeroed from the kernel: nothing is copied or cleared. The array's
-// size alone tells which of the two it is.
+// page or more is a mapping of its own on a huge-page boundary, in whole
+// huge pages and marked for huge pages (fewer page faults and TLB misses on
+// a table probed at random), which doubles by mremap: the kernel extends the
+// mapping where it lies, or moves its pages under a larger range, and the
+// new half comes zeroed from it: nothing is copied or cleared, and only the
+// growth is charged as address space. The array's size alone tells which of
+// the two it is. Linux only (mremap).
 
 #ifndef TOOLKIT_SLOTARRAY_H
 #define TOOLKIT_SLOTARRAY_H
@@ -28,7 +30,7 @@ public:
     // n slots, all bytes zero; throws std::bad_alloc.
     explicit SlotArray(std::size_t n) : mAt(nullptr), mN(n) {
         if (Mapped(n)) {
-            mAt = static_cast<Slot*>(MapAligned(n * sizeof(Slot), nullptr, 0));
+            mAt = static_cast<Slot*>(MapAligned(MappedBytes(n)));
         } else {
             mAt = static_cast<Slot*>(std::calloc(n, sizeof(Slot)));
             if (!mAt) throw std::bad_alloc();
@@ -51,7 +53,7 @@ public:
     }
     ~SlotArray() {
         if (Mapped(mN))
-            munmap(static_cast<void*>(mAt), mN * sizeof(Slot));
+            munmap(static_cast<void*>(mAt), MappedBytes(mN));
         else
             std::free(mAt);
     }
@@ -64,9 +66,9 @@ public:
     void Double() {
         const std::size_t bytes = mN * sizeof(Slot);
         if (Mapped(mN)) {
-            mAt = static_cast<Slot*>(MapAligned(2 * bytes, mAt, bytes));
+            mAt = static_cast<Slot*>(Remap(mAt, MappedBytes(mN), MappedBytes(2 * mN)));
         } else if (Mapped(2 * mN)) {
-            void* grown = MapAligned(2 * bytes, nullptr, 0);
+            void* grown = MapAligned(MappedBytes(2 * mN));
             std::memcpy(grown, static_cast<void*>(mAt), bytes);
             std::free(mAt);
             mAt = static_cast<Slot*>(grown);
@@ -85,26 +87,49 @@ public:
 private:
     // Arrays of at least a huge page are mapped.
     static bool Mapped(std::size_t n) { return n * sizeof(Slot) >= kHugePageBytes; }
-    // A zeroed mapping of bytes bytes on a huge-page boundary. With old,
-    // the mapping of oldBytes bytes there is moved to its start (and is
-    // gone from old); the rest is zeroed. The pages are only reserved
-    // here: under the system's default overcommit a table larger than
-    // memory is granted as well, and fails only as its pages are first
-    // written (the out-of-memory killer); an address-space limit refuses
-    // it here, as std::bad_alloc.
-    static void* MapAligned(std::size_t bytes, void* old, std::size_t oldBytes) {
+    // The length of the mapping of a mapped array of n slots: whole huge
+    // pages. The bytes past the last slot are never written, so they are
+    // still zero when a doubling makes them slots.
+    static std::size_t MappedBytes(std::size_t n) {
+        return (n * sizeof(Slot) + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
+    }
+    // A zeroed mapping of bytes bytes (whole huge pages) on a huge-page
+    // boundary, marked for huge pages. The pages are only reserved here:
+    // under the system's default overcommit a table larger than memory is
+    // granted as well, and fails only as its pages are first written (the
+    // out-of-memory killer); an address-space limit refuses it here, as
+    // std::bad_alloc.
+    static void* MapAligned(std::size_t bytes) {
         void* p = MapOnHugeBoundary(bytes);
-        if (old) {
-            void* moved = mremap(old, oldBytes, bytes, MREMAP_MAYMOVE | MREMAP_FIXED, p);
-            if (moved == MAP_FAILED) {
-                munmap(p, bytes);
-                throw std::bad_alloc();
-            }
-        }
-        // The advice covers the whole mapping, a part of a huge page included:
-        // a mapping split by advice into two could not be moved as one.
-        madvise(p, bytes, MADV_HUGEPAGE);
+        AdviseWhole(p, bytes);
         return p;
+    }
+    // The mapping of oldBytes bytes at old grown to bytes bytes, the rest
+    // zeroed; throws std::bad_alloc, leaving the old mapping as it was. The
+    // kernel extends it in place when the range after it is free, and
+    // otherwise moves its pages to a range of its choosing: only the growth
+    // is charged, where mapping the larger range first and moving into it
+    // would hold both at once (about twice the table's size). A moved range
+    // of whole huge pages lands on a huge-page boundary where the kernel
+    // aligns such ranges for transparent huge pages (6.18 does), so its huge
+    // pages move whole; on a kernel that does not, they are split into small
+    // pages, which is slower but no less correct.
+    static void* Remap(void* old, std::size_t oldBytes, std::size_t bytes) {
+        void* p = mremap(old, oldBytes, bytes, MREMAP_MAYMOVE);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        AdviseWhole(p, bytes);
+        return p;
+    }
+    // Marks the whole mapping for huge pages, a part of a huge page
+    // included: a mapping split by advice into two could not be grown as
+    // one. Only a hint; nothing where the system has no MADV_HUGEPAGE.
+    static void AdviseWhole(void* p, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+        madvise(p, bytes, MADV_HUGEPAGE);
+#else
+        (void)p;
+        (void)bytes;
+#endif
     }
 
     Slot* mAt;

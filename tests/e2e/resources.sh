@@ -110,6 +110,18 @@ expect_status 0 "small zarn run under the limit"
 limited "$MERDIST" 32 1 0 1 small.dist qry.fa
 expect_status 0 "small zarnmerdist run under the limit"
 
+# A growing count table costs its own size as address space, not twice it:
+# a million distinct 32-mers fill a table of 24 MiB (about 30 MB resident at
+# the peak), which counts under a limit of 1.3 times that peak, and writes
+# what an unlimited run writes.
+{ echo '>grow'; random_bases 1000000; } > grow.fa
+"$MERDIST" 32 1 0 1 grow.dist grow.fa > /dev/null && mv grow.dist grow.want
+( ulimit -v 39000 && exec "$MERDIST" 32 1 0 1 grow.dist grow.fa ) > run.stdout 2> run.stderr
+rc=$?
+expect_status 0 "counting a million 32-mers under 39 MB"
+cmp -s grow.want grow.dist || fail "counting a million 32-mers under 39 MB: output differs"
+rm -f grow.fa grow.want grow.dist
+
 # The index costs what the source holds, not what its file size says: a
 # source of N alone, and one whose k-mers the default thinning (-F 1 -T 1)
 # all leaves out, index nothing and run under the limit like a small input.
