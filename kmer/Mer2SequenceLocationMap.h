@@ -45,11 +45,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,7 @@
 #include "kmer/MerHashMap.h"
 #include "kmer/MerRepeatModel.h"
 #include "kmer/SearchResult.h"
+#include "toolkit/DistinctCounter.h"
 #include "toolkit/LineReader.h"
 #include "toolkit/gzstream.h"
 
@@ -84,17 +87,18 @@ public:
           mStopLine(0),
           mRecordLimit(LocT::MAXSOURCERECORDS) {}
 
-    // Sizes the index at once for a source of bases bases (an upper bound of
-    // its k-mers), of which thinning keeps about one in Mer::mThinFactor, so
-    // that indexing it does not grow the table step by step. Nothing is
-    // reserved when the thinning rule selects no k-mer at all.
-    void Reserve(long long bases);
-    // The same for the source file name when it is a regular file, from the
-    // bases (A, C, G, T) it holds, counted in one quick pass: a table sized
-    // from the file's bytes would cost what its N runs and line ends take too,
-    // up to gigabytes for a source that holds few k-mers or none. A stream
-    // that is not a regular file gets no reservation; its table grows.
-    void ReserveForFile(const std::string& name);
+    // Sizes the index at once for about entries distinct k-mers, so that
+    // indexing them does not grow the table step by step. Nothing is
+    // reserved when the thinning rule selects no k-mer at all, nor when the
+    // memory cannot be had: the table then grows as the scan needs it.
+    void Reserve(long long entries);
+    // The same for the source file name when it is a regular file (plain or
+    // gzip), sized from the distinct k-mers its scan will store, as
+    // estimated in one quick pass (by thinning alone: a repeat model given
+    // to Add can only store fewer); returns the entries reserved for (0 when
+    // none). A stream that is not a regular file gets no reservation; its
+    // table grows.
+    long long ReserveForFile(const std::string& name);
 
     // Scans the source FASTA stream with an empty repeat model: only thinning
     // selects k-mers.
@@ -267,9 +271,13 @@ SourceScanStatus Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Add(
         if (end == LineEnd::EndOfInput) break;
     }
     batch.Flush();
-    // The table was sized for as many k-mers as the source has bases: a
-    // source with repeats has far fewer distinct ones.
-    mLocationLists.shrink_to_fit();
+    // A reservation from an estimate can exceed what came. The smaller
+    // table is built while the larger one is alive; where that cannot be
+    // had, the larger one serves as well.
+    try {
+        mLocationLists.shrink_to_fit();
+    } catch (const std::bad_alloc&) {
+    }
     mStopLine = status == SourceScanStatus::Ok ? 0 : lineNo;
     mRecordLimit = state.mMaxRecords;
     mSourceSizes.push_back(state.mPos);
@@ -307,32 +315,97 @@ void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::StoreLocation(const Mer&
 }
 
 template <class HashF, class LocT, class RepeatHashF>
-void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Reserve(long long bases) {
-    if (bases <= 0 || ThinningSelectsNone()) return;
-    const long long factor = Mer::mThinFactor > 1 ? Mer::mThinFactor : 1;
-    mLocationLists.reserve(static_cast<std::size_t>(bases / factor + 1));
+void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Reserve(long long entries) {
+    if (entries <= 0 || ThinningSelectsNone()) return;
+    try {
+        mLocationLists.reserve(static_cast<std::size_t>(entries));
+    } catch (const std::bad_alloc&) {
+        // Only a head start: the table grows from its present size instead.
+    }
 }
 
+// The pass reads the file as the scan will: a '>' starts a record and the
+// rest of its line is the name; A, C, G and T shift into the k-mer; an N, X
+// or any other character changes nothing. Every k-mer that thinning selects
+// is counted (an upper bound of the distinct ones) and its table key fed to
+// a DistinctCounter. The count of bases would be a poor bound: a repetitive
+// source, a source of similar genomes, or an uneven thinning slice stores
+// far fewer k-mers, and the table, sized for them all, would cost far more
+// than the same bytes through a pipe.
 template <class HashF, class LocT, class RepeatHashF>
-void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::ReserveForFile(const std::string& name) {
+long long Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::ReserveForFile(
+    const std::string& name) {
     struct stat st;
-    if (stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ThinningSelectsNone()) return;
+    if (stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ThinningSelectsNone()) return 0;
     igzstream in;
     in.open(name.c_str(), std::ios::in);
-    if (!in.good()) return;  // the scan that follows reports the file
-    // 64 KiB a read: few calls, and the pass adds no time to indexing
-    // all10.fa (48 Mbp) that stands out of the run-to-run noise.
+    if (!in.good()) return 0;  // the scan that follows reports the file
+    const int k = Mer::mMerSize;
+    const int topShift = 2 * (k - 1);  // where the reverse complement takes a new base
+    // A factor of 1 (its slice 0, as ThinningSelectsNone ruled out others)
+    // selects every k-mer: no reverse complement, no division. Any other
+    // applies the scan's own rule, with the reverse complement kept up
+    // base by base.
+    const bool everyMer = Mer::mThinFactor == 1;
+    DistinctCounter distinct;
+    long long selected = 0;
+    constexpr int kPending = 64;
+    std::uint64_t pending[kPending];  // keys of selected k-mers not yet counted
+    int pendingCount = 0;
+    Mer m, rc;
+    int bases = 0;
+    bool inName = false;
+    // 64 KiB a read: few calls.
     std::vector<char> block(std::size_t(1) << 16);
-    long long bases = 0;
     for (;;) {
         in.read(block.data(), static_cast<std::streamsize>(block.size()));
         const std::streamsize got = in.gcount();
-        for (std::streamsize i = 0; i < got; ++i)
-            bases += gMerCodes.mCode[static_cast<unsigned char>(block[i])] < 4;
+        for (std::streamsize i = 0; i < got; ++i) {
+            const char c = block[i];
+            if (inName) {
+                inName = c != '\n';
+                continue;
+            }
+            const unsigned char code = gMerCodes.mCode[static_cast<unsigned char>(c)];
+            if (code < 4) {
+                m.ShiftInBits(static_cast<char>(code));
+                if (everyMer) {
+                    if (bases < k && ++bases < k) continue;
+                    ++selected;
+                    distinct.Add(MerTableKey<HashF>::Of(m));
+                    continue;
+                }
+                rc.mValue = (rc.mValue >> 2) | (std::uint64_t(3 - code) << topShift);
+                if (bases < k && ++bases < k) continue;
+                const bool taken = !m.isThinned(rc);
+                // Kept without a branch on the rule, which selects at random
+                // (a branch there cost the pass 0.1 s of mispredictions on
+                // the 48 Mbp set at -F 5), and counted a batch at a time.
+                selected += taken;
+                pending[pendingCount] = MerTableKey<HashF>::Of(m);
+                pendingCount += taken;
+                if (pendingCount == kPending) {
+                    for (const std::uint64_t key : pending) distinct.Add(key);
+                    pendingCount = 0;
+                }
+            } else if (c == '>') {
+                inName = true;
+                bases = 0;
+                m = Mer();
+                rc = Mer();
+            }
+        }
         if (got < static_cast<std::streamsize>(block.size())) break;
     }
     in.close();
-    Reserve(bases);
+    for (int i = 0; i < pendingCount; ++i) distinct.Add(pending[i]);
+    // 5% over the estimate, six times its standard error and about twice its
+    // worst error seen: a table that came out too small would double, past
+    // what the same source through a pipe grows to.
+    const long long estimate = static_cast<long long>(distinct.Estimate() * 1.05) + 16;
+    const long long entries = std::min(estimate, selected);
+    Reserve(entries);
+    return entries;
 }
 
 template <class HashF, class LocT, class RepeatHashF>

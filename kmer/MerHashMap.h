@@ -264,6 +264,8 @@ public:
 
     // Sizes the table for about entries entries at once, so that filling it up
     // to that many never grows it; a table already as large stays as it is.
+    // Throws std::bad_alloc when the memory cannot be had; the table still
+    // holds every entry and may be used on.
     void reserve(std::size_t entries) {
         // Beyond any real input; keeps the arithmetic below from overflowing.
         if (entries > (std::size_t(1) << 40)) entries = std::size_t(1) << 40;
@@ -369,9 +371,11 @@ private:
     }
     // Moves every used slot, in slot order, into a new table of slots slots.
     void Rehash(std::size_t slots) {
+        // Both new arrays are had before anything changes: a failed
+        // allocation (std::bad_alloc) leaves the table as it was.
         SlotArray<Slot> old(slots);
-        old.Swap(mSlots);
         std::vector<std::uint64_t> oldUsed(UsedWords(slots));
+        old.Swap(mSlots);
         oldUsed.swap(mUsed);
         for (std::size_t j = 0; j < old.Size(); ++j) {
             const Slot& s = old[j];

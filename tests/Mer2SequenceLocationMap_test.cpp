@@ -1,9 +1,12 @@
 #include "kmer/Mer2SequenceLocationMap.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -485,6 +488,129 @@ TEST_F(IndexTest, SizingAheadChangesNothingStored) {
     Index none;
     none.ReserveForFile("/nonexistent/source.fa");  // no size to go by: nothing happens
     EXPECT_TRUE(none.mLocationLists.empty());
+}
+
+// count random bases, from rng.
+std::string RandomBases(std::mt19937& rng, std::size_t count) {
+    std::string bases(count, 'A');
+    for (char& c : bases) c = "ACGT"[rng() & 3];
+    return bases;
+}
+
+// text cut into lines of 60, each ended by end.
+std::string InLines(const std::string& text, const std::string& end = "\n") {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); i += 60) out += text.substr(i, 60) + end;
+    return out;
+}
+
+// The reservation of a file's index follows the distinct k-mers that its scan
+// stores, however far the count of its bases lies above them: never fewer
+// (a table too small doubles), about as many, and never more than the
+// k-mers stored with their repeats. Where no k-mer repeats, the pass counts
+// exactly the k-mers the scan stores, by the scan's own rules.
+TEST_F(IndexTest, FileReservationFollowsTheDistinctKmersStored) {
+    TempFolder dir;
+    std::mt19937 rng(11);
+    const std::string genome = RandomBases(rng, 30000);
+    std::string similar;
+    for (int r = 0; r < 6; ++r) {
+        std::string copy = genome;
+        for (std::size_t i = r * 37; i < copy.size(); i += 700) copy[i] = "ACGT"[rng() & 3];
+        similar += ">copy" + std::to_string(r) + "\n" + InLines(copy);
+    }
+    std::string unit = RandomBases(rng, 171), units;
+    for (int i = 0; i < 3000; ++i) units += unit;
+    // Lower case, N and X runs spanned, other characters, CR LF, text before
+    // the first header, and names full of bases, which count nothing.
+    std::string mixed = "acgtnacgtacgtxxacgt\r\n";
+    for (int r = 0; r < 40; ++r) {
+        std::string seq = RandomBases(rng, 500);
+        for (std::size_t i = r; i < seq.size(); i += 97) seq[i] = "NnXx-*"[i % 6];
+        for (std::size_t i = r; i < seq.size(); i += 5) seq[i] = static_cast<char>(seq[i] | 0x20);
+        mixed += ">" + RandomBases(rng, 300) + "\r\n" + InLines(seq, "\r\n");
+    }
+    struct Case {
+        const char* what;
+        int k, factor, slice;
+        bool gzip;
+        bool exact;  // no k-mer repeats: the reservation is the count stored
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"one base repeated", 32, 1, 0, false, false, ">a\n" + InLines(std::string(300000, 'A'))},
+        {"one base repeated, gzip", 32, 1, 0, true, false,
+         ">a\n" + InLines(std::string(300000, 'A'))},
+        {"a 171-base unit repeated, gzip", 32, 1, 0, true, false, ">u\n" + InLines(units)},
+        {"similar records", 24, 1, 0, false, false, similar},
+        {"uneven thinning slice", 32, 4, 3, false, false, ">r\n" + InLines(genome + genome)},
+        {"thinning by 5", 20, 5, 1, true, false, similar},
+        {"distinct k-mers, thinning by 7", 20, 7, 6, false, true, ">r\n" + InLines(genome)},
+        {"names, N runs, case, CR LF", 12, 3, 1, false, true, mixed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetMers(c.k, c.factor, c.slice);
+        const std::string path = dir.Path("source.fa");
+        gzFile out = gzopen(path.c_str(), c.gzip ? "wb" : "wbT");
+        ASSERT_NE(out, nullptr);
+        ASSERT_EQ(gzwrite(out, c.text.data(), static_cast<unsigned>(c.text.size())),
+                  static_cast<int>(c.text.size()));
+        ASSERT_EQ(gzclose(out), Z_OK);
+        Index sized;
+        const long long reserved = sized.ReserveForFile(path);
+        igzstream in;
+        in.open(path.c_str(), std::ios::in);
+        ASSERT_EQ(sized.Add(in), SourceScanStatus::Ok);
+        const long long distinct = static_cast<long long>(sized.mLocationLists.size());
+        long long stored = 0;
+        for (const auto& entry : sized.mLocationLists)
+            stored += static_cast<long long>(entry.second.size());
+        ASSERT_GT(distinct, 0);
+        EXPECT_GE(reserved, distinct);
+        EXPECT_LE(reserved, stored);
+        EXPECT_LE(reserved, distinct + distinct / 10 + 16);
+        if (c.exact) {
+            EXPECT_EQ(reserved, stored);
+        }
+    }
+}
+
+// A reservation larger than the memory allowed is skipped: the table grows
+// from its present size instead, and the index is the same.
+TEST_F(IndexTest, ReservationThatCannotBeHadIsSkipped) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: no limit possible";
+#else
+    // This process's address space now, in KiB.
+    long sizeKb = 0;
+    FILE* status = std::fopen("/proc/self/status", "r");
+    ASSERT_NE(status, nullptr);
+    char line[256];
+    while (std::fgets(line, sizeof line, status))
+        if (std::sscanf(line, "VmSize: %ld", &sizeKb) == 1) break;
+    std::fclose(status);
+    ASSERT_GT(sizeKb, 0);
+    rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = static_cast<rlim_t>(sizeKb + 256 * 1024) * 1024;  // 256 MiB more
+    if (saved.rlim_cur != RLIM_INFINITY && saved.rlim_cur < limited.rlim_cur)
+        limited.rlim_cur = saved.rlim_cur;
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &limited), 0);
+    bool threw = false;
+    try {
+        index.Reserve(400000000);  // about 4.6 GB of slots
+    } catch (const std::bad_alloc&) {
+        threw = true;
+    }
+    const SourceScanStatus scanned = Scan(">s1\nACGTTA\n>s2\nTTAC\n");
+    setrlimit(RLIMIT_AS, &saved);
+    EXPECT_FALSE(threw);
+    EXPECT_EQ(scanned, SourceScanStatus::Ok);
+    EXPECT_EQ(Locations(index),
+              (std::vector<std::string>{"ACGT 0:0", "CGTT 0:1", "GTTA 0:2", "TTAC 1:0"}));
+#endif
 }
 
 }  // namespace

@@ -33,9 +33,9 @@ ACGT256=$(printf 'ACGT%.0s' $(seq 64))
 
 # --- A line longer than the memory left -----------------------------------
 
-# One line of 64 Mbp, gzip-compressed so that its file size does not make
-# zarn size its index for 64 million k-mers: the line itself is what does
-# not fit under the limit, which small runs stay well within.
+# One line of 64 Mbp of A, gzip-compressed: its index holds a single k-mer,
+# so the line itself is what does not fit under the limit, which small runs
+# stay well within.
 LIMIT_KB=40000
 { echo '>p'; head -c 64000000 /dev/zero | tr '\0' A; echo; } | gzip -1 > longline.fa.gz
 

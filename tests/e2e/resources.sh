@@ -134,6 +134,22 @@ expect_status 0 "zarn with the default thinning on 8 Mbp under the limit"
 grep -q 'Hash size=0$' run.stdout || fail "zarn with the default thinning: something was indexed"
 rm -f alln.fa wide.fa
 
+# Nor what its bases say: 10 Mbp of A holds one distinct 32-mer, and its
+# index costs what a pipe's does (about 32 MB of address space, its list of
+# locations), from a plain file or a gzip one alike. A table sized for its
+# 10 million k-mers would take about 140 MB.
+REPEAT_LIMIT_KB=60000
+{ echo '>polyA'; head -c 10000000 /dev/zero | tr '\0' A | fold -w 60; echo; } > polya.fa
+gzip -1 -c polya.fa > polya.fa.gz
+for src in polya.fa polya.fa.gz; do
+  ( ulimit -v "$REPEAT_LIMIT_KB" && exec "$ZARN" -s 32 -T 0 "$src" qry.fa polya.out ) \
+    > run.stdout 2> run.stderr
+  rc=$?
+  expect_status 0 "zarn on 10 Mbp of A from $src under $REPEAT_LIMIT_KB KB"
+  grep -q 'Hash size=1$' run.stdout || fail "zarn on 10 Mbp of A from $src: not one k-mer indexed"
+done
+rm -f polya.fa polya.fa.gz polya.out
+
 # big.fa: 2 Mbp of distinct k-mers, far beyond the limit as index or counts.
 { echo '>big'; random_bases 2000000; } > big.fa
 # big.dist: a million distinct 16-mers as a repeat model.
