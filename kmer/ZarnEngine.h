@@ -95,12 +95,8 @@ private:
     typedef Mer2SequenceLocationMap<MerHashF, BigSequenceLocation, MerSymmetricHashF>::LocationList
         LocationList;
     // The stored lists that one strand's k-mers found, in query order, with a
-    // bit set at the window end of each k-mer that found one.
-    struct FoundLists {
-        std::vector<const LocationList*> mLists;
-        std::vector<std::uint64_t> mEnds;
-        std::size_t mHits = 0;
-    };
+    // bit set at the window end of each k-mer that found one (ZarnEngine.cpp).
+    struct FoundLists;
 
     // Looks every selected k-mer of the query up once, on both strands.
     void FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev);

@@ -228,6 +228,26 @@ TEST(FASTAFileFourArg, ARecordLongerThanTheLimitIsRefusedBeforeItGrowsPastIt) {
     }
 }
 
+TEST(FASTAFileFourArg, ALongRecordHasRoomInProportionToItsBases) {
+    // Limit 3000, lines of 10 bases: past a quarter of the limit the room
+    // stays within twice the record and never passes the limit.
+    const std::size_t longest = 3000;
+    for (std::size_t bases : {800u, 1300u, 2100u, 2990u, 3000u}) {
+        SCOPED_TRACE(bases);
+        std::string text = ">a\n";
+        for (std::size_t i = 0; i < bases / 10; ++i) text += "ACGTACGTAC\n";
+        std::istringstream in(text);
+        FASTAFile f;
+        char buf[100];
+        buf[0] = '1';
+        Sequence s;
+        EXPECT_EQ(f.GetNextSequence(in, buf, 100, s, longest), 1);
+        EXPECT_EQ(s.mBases.size(), bases);
+        EXPECT_LE(s.mBases.capacity(), 2 * bases);
+        EXPECT_LE(s.mBases.capacity(), longest);
+    }
+}
+
 // ---- two-argument GetNextSequence -------------------------------------------
 
 TEST(FASTAFileTwoArg, WholeNameHeaderAndPendingHeader) {

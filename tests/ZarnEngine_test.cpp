@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -77,6 +78,27 @@ TEST(ZarnEngineTest, QueryCoordinatesOnBothStrands) {
     EXPECT_EQ(rev2[0].sourceStart(), 8u);
     EXPECT_EQ(rev2[8].queryStart(), 0u);
     EXPECT_EQ(rev2[8].sourceStart(), 0u);
+}
+
+TEST(ZarnEngineTest, ARecordThatOutgrowsItsFirstRoomKeepsEveryListInOrder) {
+    // A query of 600,000 random bases that is its own source finds a list in
+    // each of its 599,969 windows: more than the room reserved up front, so
+    // the found lists grow (from one mapped block to another) while found.
+    SetMers(32, 1, 0);
+    std::mt19937 random(7);
+    std::string bases(600000, 'A');
+    for (char& c : bases) c = "ACGT"[random() & 3];
+    ZarnEngine engine;
+    Index(engine, ">src\n" + bases + "\n");
+    Sequence q = MakeQuery("q", bases);
+    SearchResultVec fwd, rev;
+    engine.GetHits(q, fwd, rev);
+    ASSERT_EQ(fwd.size(), bases.size() - 31);
+    std::size_t misplaced = 0;
+    for (std::size_t i = 0; i < fwd.size(); i++)
+        misplaced += fwd[i].queryStart() != i || fwd[i].sourceStart() != i;
+    EXPECT_EQ(misplaced, 0u);
+    EXPECT_TRUE(rev.empty());
 }
 
 TEST(ZarnEngineTest, WalkOverCharactersThatAreNotBases) {

@@ -64,17 +64,26 @@ void KeepInBuffer(char* buf, int size, const std::string& line) {
     buf[n] = '\0';
 }
 
+// The room a record's bases grow to once it is past a quarter of the limit
+// (below that the vector doubles it by itself), for room `room` that has to
+// hold `need` bases, need <= longest. The room grows by half, so that it stays
+// within 1.5 times what the record holds; once that would pass two thirds of
+// the limit it goes to the limit at once, since growing from more than two
+// thirds to the limit later would hold both rooms at the same time. A record
+// refused at the limit thus peaks at 5/3 of the limit at most.
+size_t RoomNearLimit(size_t room, size_t need, size_t longest) {
+    const size_t grown = std::max(room + room / 2, need);
+    return grown > longest / 3 * 2 ? longest : grown;
+}
+
 // A data line of the four-argument reader: all trailing white space goes.
 // False, with nothing appended, when the record would pass longest bases.
 bool AppendDataLine(std::vector<char>& bases, const std::string& line, size_t longest) {
     size_t n = line.size();
     while (n > 0 && IsWS(line[n - 1])) --n;
     if (n > longest - bases.size()) return false;  // bases never pass longest
-    // Near the limit the room grows to the limit at once: doubling it would
-    // copy a record of more than half the limit once more, and then again to
-    // more room than a record may have.
     if (n > bases.capacity() - bases.size() && bases.capacity() > longest / 4)
-        bases.reserve(longest);
+        bases.reserve(RoomNearLimit(bases.capacity(), bases.size() + n, longest));
     bases.insert(bases.end(), line.begin(), line.begin() + static_cast<std::ptrdiff_t>(n));
     return true;
 }

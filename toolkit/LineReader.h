@@ -1,5 +1,8 @@
-// The one line layer under every reader of FASTA, quality and distribution
-// text. It reads a line whole, whatever its length, and takes its end off: the
+// The line layer under every reader of FASTA, quality and distribution text.
+// (Chain files read back by HitChainer::ReadTabbed go through the other line
+// layer, GetLine in toolkit/CLibraryAdditions.h, which keeps at most 299,999
+// characters of a line and follows the same carriage-return rule.)
+// It reads a line whole, whatever its length, and takes its end off: the
 // newline, and one carriage return directly before it or standing as the last
 // byte of the input, so that CR LF files read as their LF twins. A carriage
 // return anywhere else stays in the text. The readers apply their own rules

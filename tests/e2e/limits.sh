@@ -1,7 +1,8 @@
 # Inputs at the limits of what the programs can hold: a line too long for
 # the memory left is reported as memory running out, never as a damaged
 # file, and a query record of 2^31 bases or more is refused by name. Both
-# end in one line on standard error and exit status 2.
+# end in one line on standard error and exit status 2. A long query record
+# runs in memory by what it holds, as its twin split into records does.
 source "$3/common.sh" "$@"
 need_binary zarn "$ZARN"
 need_binary zarnmerdist "$MERDIST"
@@ -52,6 +53,30 @@ expect_one_line "zarn: out of memory while indexing longline.fa.gz" "indexing a 
 limited $LIMIT_KB "$ZARN" -T 0 src.fa longline.fa.gz out.txt
 expect_one_line "zarn: out of memory while comparing longline.fa.gz" "comparing a long line"
 rm -f longline.fa.gz
+
+# --- A long query record ---------------------------------------------------
+
+# A query record takes memory by what it holds, not by its length: one record
+# of 8 Mbp that finds the source only at its start runs under the same limit
+# as its twin of the same bases in 9 records, and both find that chain. The
+# record takes about 35 MB of address space and its twin 21 MB; room for a
+# found list per window of the record on each strand (16 bytes a base) would
+# take 150 MB.
+LIMIT_KB=80000
+{
+  echo '>one'
+  tail -n +2 src.fa
+  head -c 8000000 /dev/urandom | tr '\000-\377' "$ACGT256" | fold -w 60
+  echo
+} > long.fa
+awk '/^>/ { next } n++ % 16667 == 0 { print ">r" n } { print }' long.fa > many.fa
+for q in long many; do
+  limited $LIMIT_KB "$ZARN" -T 0 -M 100 src.fa $q.fa $q.txt
+  expect_status 0 "one long query record: $q.fa under the limit"
+  [ "$(cut -f 1,5,8,9,12 $q.txt | grep -c '^s1	3000	1	3000	+$')" = 1 ] ||
+    fail "one long query record: $q.fa lost the chain of its first 3000 bases"
+done
+rm -f long.fa many.fa
 
 # --- A query record of 2^31 bases or more ---------------------------------
 
