@@ -326,9 +326,10 @@ void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Reserve(long long entrie
 
 // The pass reads the file as the scan will: a '>' starts a record and the
 // rest of its line is the name; A, C, G and T shift into the k-mer; an N, X
-// or any other character changes nothing. Every k-mer that thinning selects
-// is counted (an upper bound of the distinct ones) and its table key fed to
-// a DistinctCounter. The count of bases would be a poor bound: a repetitive
+// or any other character changes nothing. The table key of every k-mer that
+// thinning selects goes to a DistinctCounter: exact for a source of up to
+// DistinctCounter::kCapacity distinct k-mers, an estimate from a sample of
+// the keys beyond. The count of bases would be a poor bound: a repetitive
 // source, a source of similar genomes, or an uneven thinning slice stores
 // far fewer k-mers, and the table, sized for them all, would cost far more
 // than the same bytes through a pipe.
@@ -341,18 +342,15 @@ long long Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::ReserveForFile(
     in.open(name.c_str(), std::ios::in);
     if (!in.good()) return 0;  // the scan that follows reports the file
     const int k = Mer::mMerSize;
-    const int topShift = 2 * (k - 1);  // where the reverse complement takes a new base
     // A factor of 1 (its slice 0, as ThinningSelectsNone ruled out others)
-    // selects every k-mer: no reverse complement, no division. Any other
-    // applies the scan's own rule, with the reverse complement kept up
-    // base by base.
+    // selects every k-mer.
     const bool everyMer = Mer::mThinFactor == 1;
     DistinctCounter distinct;
-    long long selected = 0;
-    constexpr int kPending = 64;
-    std::uint64_t pending[kPending];  // keys of selected k-mers not yet counted
-    int pendingCount = 0;
-    Mer m, rc;
+    long long kmers = 0;  // k-mers read: a bound of the distinct ones
+    // The last bases read, unmasked: the k-mer is its low 2k bits. Masking
+    // only where the k-mer is used keeps the shift from base to base short.
+    std::uint64_t last = 0;
+    const std::uint64_t mask = k >= 32 ? ~std::uint64_t(0) : (std::uint64_t(1) << (2 * k)) - 1;
     int bases = 0;
     bool inName = false;
     // 64 KiB a read: few calls.
@@ -368,42 +366,32 @@ long long Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::ReserveForFile(
             }
             const unsigned char code = gMerCodes.mCode[static_cast<unsigned char>(c)];
             if (code < 4) {
-                m.ShiftInBits(static_cast<char>(code));
-                if (everyMer) {
-                    if (bases < k && ++bases < k) continue;
-                    ++selected;
-                    distinct.Add(MerTableKey<HashF>::Of(m));
-                    continue;
-                }
-                rc.mValue = (rc.mValue >> 2) | (std::uint64_t(3 - code) << topShift);
+                last = (last << 2) | code;
                 if (bases < k && ++bases < k) continue;
-                const bool taken = !m.isThinned(rc);
-                // Kept without a branch on the rule, which selects at random
-                // (a branch there cost the pass 0.1 s of mispredictions on
-                // the 48 Mbp set at -F 5), and counted a batch at a time.
-                selected += taken;
-                pending[pendingCount] = MerTableKey<HashF>::Of(m);
-                pendingCount += taken;
-                if (pendingCount == kPending) {
-                    for (const std::uint64_t key : pending) distinct.Add(key);
-                    pendingCount = 0;
-                }
+                ++kmers;
+                Mer m;
+                m.mValue = last & mask;
+                // Once the counter samples, it takes few keys: the thinning
+                // rule (a reverse complement and a division) is applied to
+                // those alone.
+                const std::uint64_t mixed = DistinctCounter::Mix(MerTableKey<HashF>::Of(m));
+                if (!distinct.Takes(mixed) || (!everyMer && m.isThinned())) continue;
+                distinct.AddMixed(mixed);
             } else if (c == '>') {
                 inName = true;
                 bases = 0;
-                m = Mer();
-                rc = Mer();
             }
         }
         if (got < static_cast<std::streamsize>(block.size())) break;
     }
     in.close();
-    for (int i = 0; i < pendingCount; ++i) distinct.Add(pending[i]);
-    // 5% over the estimate, six times its standard error and about twice its
-    // worst error seen: a table that came out too small would double, past
-    // what the same source through a pipe grows to.
-    const long long estimate = static_cast<long long>(distinct.Estimate() * 1.05) + 16;
-    const long long entries = std::min(estimate, selected);
+    // An estimate gets 5% more, six times its standard error: a table that
+    // came out too small would double, past what the same source through a
+    // pipe grows to.
+    const long long estimate = distinct.Exact()
+                                   ? static_cast<long long>(distinct.Estimate())
+                                   : static_cast<long long>(distinct.Estimate() * 1.05) + 16;
+    const long long entries = std::min(estimate, kmers);
     Reserve(entries);
     return entries;
 }
