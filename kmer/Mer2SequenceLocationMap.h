@@ -93,11 +93,11 @@ public:
     // memory cannot be had: the table then grows as the scan needs it.
     void Reserve(long long entries);
     // The same for the source file name when it is a regular file (plain or
-    // gzip), sized from the distinct k-mers its scan will store, as
-    // estimated in one quick pass (by thinning alone: a repeat model given
-    // to Add can only store fewer); returns the entries reserved for (0 when
-    // none). A stream that is not a regular file gets no reservation; its
-    // table grows.
+    // gzip), sized from the distinct k-mers its scan will store, counted in
+    // one quick pass (from a sample of them in a large source; by thinning
+    // alone: a repeat model given to Add can only store fewer); returns the
+    // entries reserved for (0 when none). A stream that is not a regular
+    // file gets no reservation; its table grows.
     long long ReserveForFile(const std::string& name);
 
     // Scans the source FASTA stream with an empty repeat model: only thinning
