@@ -4,14 +4,13 @@
 #include <climits>
 #include <cstring>
 #include <iostream>
-#include <memory>
-#include <new>
 #include <stdexcept>
 #include <utility>
 
 #include "toolkit/FASTAFile.h"
 #include "toolkit/HugePages.h"
 #include "toolkit/InputFile.h"
+#include "toolkit/SlotArray.h"
 
 ZarnEngine::ZarnEngine() : mSpareSequences(), mSpareNameMap(), mMerLocations(), mRepeatModel() {
     mTabbedOutput = 0;
@@ -102,72 +101,45 @@ void SetQuerySide(SearchResultVec& hits, std::size_t first, int start, int end,
     }
 }
 
-// Allocator of the found lists. Their room grows with a long record, so a
-// block of a huge page or more is a mapping of its own, given back to the
-// system as soon as it is freed: the blocks a record outgrew neither stay
-// resident in the heap nor raise the heap's own mapping threshold for the
-// records after it. Smaller blocks come from the heap.
-template <class T>
-struct FoundAllocator {
-    typedef T value_type;
-    FoundAllocator() = default;
-    template <class U>
-    FoundAllocator(const FoundAllocator<U>&) {}
-    T* allocate(std::size_t n) {
-        if (n > std::size_t(-1) / sizeof(T)) throw std::bad_alloc();
-        if (n * sizeof(T) < kHugePageBytes) return std::allocator<T>().allocate(n);
-        // Advised before the vector moves the lists it holds in, so that the
-        // move fills huge pages too.
-        void* at = MapOnHugeBoundary(n * sizeof(T));
-        AdviseHugePages(at, WholePages(n * sizeof(T)));
-        return static_cast<T*>(at);
+// The found lists of one strand, in query order: pointers appended to a
+// SlotArray, whose room doubles in place (a mapped array's pages are moved
+// or extended by the kernel, nothing is copied). A long record often finds
+// lists in only a fraction of its windows (a 48 Mbp record against one
+// genome), so the room follows what is found, not the record's length: at
+// most twice what it holds, beyond a first room of kFirstFoundLists.
+template <class Item>
+class FoundListArray {
+public:
+    // Empties the array, with room for room items.
+    void Reset(std::size_t room) {
+        SlotArray<Item>(std::max(room, kLeastRoom)).Swap(mAt);
+        mSize = 0;
     }
-    void deallocate(T* at, std::size_t n) noexcept {
-        if (n * sizeof(T) < kHugePageBytes)
-            std::allocator<T>().deallocate(at, n);
-        else
-            munmap(at, WholePages(n * sizeof(T)));
+    void push_back(Item item) {
+        if (mSize == mAt.Size()) mAt.Double();
+        mAt[mSize++] = item;
     }
+    std::size_t size() const { return mSize; }
+    Item operator[](std::size_t i) const { return mAt[i]; }
+
+private:
+    static constexpr std::size_t kLeastRoom = 16;
+    SlotArray<Item> mAt{kLeastRoom};
+    std::size_t mSize = 0;
 };
 
-template <class T, class U>
-bool operator==(const FoundAllocator<T>&, const FoundAllocator<U>&) {
-    return true;
-}
-template <class T, class U>
-bool operator!=(const FoundAllocator<T>&, const FoundAllocator<U>&) {
-    return false;
-}
-
-// Found lists reserved for a record up front: a record with no more windows
-// than this gets room for one list per window at once (4 MiB per strand at
-// most), so that ordinary records never regrow their lists.
+// The first room of a record's found lists: a record of no more windows gets
+// one list per window at once (4 MiB per strand at most), as many as it can
+// find, so that ordinary records never grow their lists.
 const std::size_t kFirstFoundLists = std::size_t(1) << 19;
 
 // Empties the found lists of one strand and sizes them for a query of the
-// given bitmap words and windows. At most one list per window, but a long
-// record often finds far fewer (a 48 Mbp record against one genome finds a
-// list in a fraction of its windows), so its room starts at
-// kFirstFoundLists and grows with what is found (see GrowFound): its
-// address space follows its hits, not its length.
+// given bitmap words and windows.
 template <class Found>
 void ResetFound(Found& found, std::size_t words, std::size_t windows) {
     found.mEnds.assign(words, 0);
-    found.mLists.clear();
-    ReserveHuge(found.mLists, std::min(windows, kFirstFoundLists));
+    found.mLists.Reset(std::min(windows, kFirstFoundLists));
     found.mHits = 0;
-}
-
-// Makes room for one more found list, given the windows of the record. The
-// room grows by half (never past one list per window), so that it stays
-// within 1.5 times what is held and a move holds 2.5 times it at most; the
-// moves copy a pointer per list, little against the look-ups that found them.
-template <class Found>
-void GrowFound(Found& found, std::size_t windows) {
-    auto& v = found.mLists;
-    if (v.size() < v.capacity()) return;
-    const std::size_t room = v.capacity() + v.capacity() / 2 + 1;
-    ReserveHuge(v, std::max(std::min(room, windows), v.size() + 1));
 }
 
 // Adds up the sizes of the found lists into mHits. The sizes are read apart
@@ -220,7 +192,7 @@ void AppendWholeHits(const List& list, const std::vector<std::string>& names,
 }  // namespace
 
 struct ZarnEngine::FoundLists {
-    std::vector<const LocationList*, FoundAllocator<const LocationList*>> mLists;
+    FoundListArray<const LocationList*> mLists;
     std::vector<std::uint64_t> mEnds;
     std::size_t mHits = 0;
 };
@@ -251,7 +223,6 @@ void ZarnEngine::FindLists(Sequence& query, FoundLists& fwd, FoundLists& rev) {
     auto keep = [&](const Mer& key, std::uint32_t hash, int end, FoundLists& found) {
         auto it = lists.find(key, hash);
         if (it == none) return;
-        GrowFound(found, windows);
         found.mLists.push_back(&it->second);
         found.mEnds[static_cast<std::size_t>(end) >> 6] |= std::uint64_t(1) << (end & 63);
     };
@@ -320,7 +291,7 @@ void ZarnEngine::FillHits(const Sequence& query, FoundLists& found, bool reverse
             }
         }
     }
-    decltype(found.mLists)().swap(found.mLists);
+    found.mLists.Reset(0);
     std::vector<std::uint64_t>().swap(found.mEnds);
     found.mHits = 0;
 }

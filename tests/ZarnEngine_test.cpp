@@ -83,7 +83,7 @@ TEST(ZarnEngineTest, QueryCoordinatesOnBothStrands) {
 TEST(ZarnEngineTest, ARecordThatOutgrowsItsFirstRoomKeepsEveryListInOrder) {
     // A query of 600,000 random bases that is its own source finds a list in
     // each of its 599,969 windows: more than the room reserved up front, so
-    // the found lists grow (from one mapped block to another) while found.
+    // the found lists grow (their mapped room doubles) while they are found.
     SetMers(32, 1, 0);
     std::mt19937 random(7);
     std::string bases(600000, 'A');
