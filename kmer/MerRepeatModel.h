@@ -194,7 +194,8 @@ inline ReadDistResult GatherDistBody(std::istream& in, int k, int minCount, std:
             if (!DistBodyLine(line, k, count))
                 return ReadDistResult(ReadDistBadLine, n + 1,
                                       "expected " + std::to_string(k) +
-                                          " letters A, C, G or T, one blank or tab, and a count "
+                                          (k == 1 ? " letter" : " letters") +
+                                          " A, C, G or T, one blank or tab, and a count "
                                           "of decimal digits");
             if (count >= minCount) {
                 Mer m;

@@ -347,6 +347,13 @@ TEST_F(MerRepeatModelTest, MalformedBodyLinesAreReportedWithTheirLineNumber) {
                   "line 3: malformed line: expected 4 letters A, C, G or T, one blank or tab, "
                   "and a count of decimal digits");
     }
+    // At k 1 the message counts one letter.
+    Reset();
+    Model one;
+    ReadDistResult r1 = ReadText(one, "d\t1\t1\t0\t1\nAA\t2\n");
+    EXPECT_EQ(r1.Message(),
+              "line 2: malformed line: expected 1 letter A, C, G or T, one blank or tab, "
+              "and a count of decimal digits");
 
     // A line of any length is read whole: trailing blanks are allowed, with a
     // following line and as the last line without a newline; a letter after
