@@ -7,34 +7,31 @@ void DistinctCounter::Keep(std::uint64_t mixed) {
         mKeptZero = true;
         return;
     }
+    if (Place(mixed) && ++mKept > kCapacity) Halve();
+}
+
+bool DistinctCounter::Place(std::uint64_t mixed) {
     // The low bits of a mix pick its home slot: uniform, whatever the
     // threshold (which bounds the top bits).
     std::size_t i = static_cast<std::size_t>(mixed) & (kSlots - 1);
     while (mSlots[i] != 0) {
-        if (mSlots[i] == mixed) return;
+        if (mSlots[i] == mixed) return false;
         i = (i + 1) & (kSlots - 1);
     }
     mSlots[i] = mixed;
-    if (++mKept > kCapacity) Halve();
+    return true;
 }
 
 void DistinctCounter::Halve() {
-    // Keeps halving until the kept mixes fit again (once, nearly always).
+    // Once, nearly always.
     while (mKept > kCapacity) {
         ++mShift;
         mThreshold >>= 1;
-        std::vector<std::uint64_t> kept;
-        kept.reserve(mKept);
-        for (const std::uint64_t s : mSlots)
-            if (s != 0 && s <= mThreshold) kept.push_back(s);
-        mSlots.assign(kSlots, 0);
+        std::vector<std::uint64_t> old(kSlots, 0);
+        old.swap(mSlots);
         mKept = 0;
-        for (const std::uint64_t s : kept) {
-            std::size_t i = static_cast<std::size_t>(s) & (kSlots - 1);
-            while (mSlots[i] != 0) i = (i + 1) & (kSlots - 1);
-            mSlots[i] = s;
-            ++mKept;
-        }
+        for (const std::uint64_t s : old)
+            if (s != 0 && s <= mThreshold) mKept += Place(s);
     }
 }
 
