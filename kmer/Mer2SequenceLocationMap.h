@@ -61,6 +61,7 @@
 #include "kmer/MerRepeatModel.h"
 #include "kmer/SearchResult.h"
 #include "toolkit/DistinctCounter.h"
+#include "toolkit/HugePages.h"
 #include "toolkit/LineReader.h"
 #include "toolkit/gzstream.h"
 
@@ -91,13 +92,24 @@ public:
     // indexing them does not grow the table step by step. Nothing is
     // reserved when the thinning rule selects no k-mer at all, nor when the
     // memory cannot be had: the table then grows as the scan needs it.
-    void Reserve(long long entries);
+    void Reserve(long long entries) { Reserve(entries, entries); }
+    // The same for a count estimated to lie between fewest and entries: the
+    // table is never larger than the one that growth reaches with fewest
+    // (MerHashMap::reserve), so it costs no more than the same k-mers
+    // through a pipe, and where more come than it holds, it grows onto the
+    // size the pipe's table has.
+    void Reserve(long long entries, long long fewest);
+    // The reservation of ReserveForFile, from the pass's estimate of the
+    // distinct k-mers (exact or from a sample) and the k-mers it read;
+    // returns the upper end of the count it sized for.
+    long long ReserveForEstimate(double estimate, bool exact, long long kmers);
     // The same for the source file name when it is a regular file (plain or
     // gzip), sized from the distinct k-mers its scan will store, counted in
     // one quick pass (from a sample of them in a large source; by thinning
     // alone: a repeat model given to Add can only store fewer); returns the
-    // entries reserved for (0 when none). A stream that is not a regular
-    // file gets no reservation; its table grows.
+    // upper end of the count it sized for (0 when nothing was reserved). A
+    // stream that is not a regular file gets no reservation; its table
+    // grows.
     long long ReserveForFile(const std::string& name);
 
     // Scans the source FASTA stream with an empty repeat model: only thinning
@@ -315,10 +327,12 @@ void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::StoreLocation(const Mer&
 }
 
 template <class HashF, class LocT, class RepeatHashF>
-void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Reserve(long long entries) {
+void Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::Reserve(long long entries,
+                                                                long long fewest) {
     if (entries <= 0 || ThinningSelectsNone()) return;
     try {
-        mLocationLists.reserve(static_cast<std::size_t>(entries));
+        mLocationLists.reserve(static_cast<std::size_t>(entries),
+                               static_cast<std::size_t>(std::max(fewest, 0LL)));
     } catch (const std::bad_alloc&) {
         // Only a head start: the table grows from its present size instead.
     }
@@ -341,58 +355,91 @@ long long Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::ReserveForFile(
     igzstream in;
     in.open(name.c_str(), std::ios::in);
     if (!in.good()) return 0;  // the scan that follows reports the file
-    const int k = Mer::mMerSize;
+    const std::uint64_t k = static_cast<std::uint64_t>(Mer::mMerSize);
     // A factor of 1 (its slice 0, as ThinningSelectsNone ruled out others)
     // selects every k-mer.
     const bool everyMer = Mer::mThinFactor == 1;
-    DistinctCounter distinct;
+    double estimate = 0;
     long long kmers = 0;  // k-mers read: a bound of the distinct ones
-    // The last bases read, unmasked: the k-mer is its low 2k bits. Masking
-    // only where the k-mer is used keeps the shift from base to base short.
-    std::uint64_t last = 0;
-    const std::uint64_t mask = k >= 32 ? ~std::uint64_t(0) : (std::uint64_t(1) << (2 * k)) - 1;
-    int bases = 0;
-    bool inName = false;
-    // 64 KiB a read: few calls.
-    std::vector<char> block(std::size_t(1) << 16);
-    for (;;) {
-        in.read(block.data(), static_cast<std::streamsize>(block.size()));
-        const std::streamsize got = in.gcount();
-        for (std::streamsize i = 0; i < got; ++i) {
-            const char c = block[i];
-            if (inName) {
-                inName = c != '\n';
-                continue;
+    bool exact = true;
+    try {
+        DistinctCounter distinct;
+        // The last bases read, unmasked: the k-mer is its low 2k bits.
+        // Masking only where the k-mer is used keeps the shift from base to
+        // base short.
+        std::uint64_t last = 0;
+        const std::uint64_t mask = k >= 32 ? ~std::uint64_t(0) : (std::uint64_t(1) << (2 * k)) - 1;
+        std::uint64_t bases = 0;  // bases of the record read so far
+        bool inName = false;
+        const auto endRecord = [&]() {
+            if (bases >= k) kmers += static_cast<long long>(bases - k + 1);
+            bases = 0;
+        };
+        // 64 KiB a read: few calls; a mapping of its own, which leaves the
+        // heap to the index as it was.
+        const std::size_t blockBytes = std::size_t(1) << 16;
+        const MappedPages block = MapPages(blockBytes);
+        char* const blockAt = static_cast<char*>(block.get());
+        for (;;) {
+            in.read(blockAt, static_cast<std::streamsize>(blockBytes));
+            const std::streamsize got = in.gcount();
+            const char* p = blockAt;
+            const char* const end = p + got;
+            while (p < end) {
+                if (inName) {
+                    const void* eol = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+                    if (!eol) break;  // the name goes on in the next block
+                    p = static_cast<const char*>(eol) + 1;
+                    inName = false;
+                }
+                for (; p < end; ++p) {
+                    const unsigned char code = gMerCodes.mCode[static_cast<unsigned char>(*p)];
+                    if (code < 4) {
+                        last = (last << 2) | code;
+                        if (++bases < k) continue;
+                        Mer m;
+                        m.mValue = last & mask;
+                        // Once the counter samples, it takes few keys: the
+                        // thinning rule (a reverse complement and a
+                        // division) is applied to those alone.
+                        const std::uint64_t mixed = DistinctCounter::Mix(MerTableKey<HashF>::Of(m));
+                        if (distinct.Takes(mixed) && (everyMer || !m.isThinned()))
+                            distinct.AddMixed(mixed);
+                    } else if (*p == '>') {
+                        endRecord();
+                        inName = true;
+                        ++p;
+                        break;
+                    }
+                }
             }
-            const unsigned char code = gMerCodes.mCode[static_cast<unsigned char>(c)];
-            if (code < 4) {
-                last = (last << 2) | code;
-                if (bases < k && ++bases < k) continue;
-                ++kmers;
-                Mer m;
-                m.mValue = last & mask;
-                // Once the counter samples, it takes few keys: the thinning
-                // rule (a reverse complement and a division) is applied to
-                // those alone.
-                const std::uint64_t mixed = DistinctCounter::Mix(MerTableKey<HashF>::Of(m));
-                if (!distinct.Takes(mixed) || (!everyMer && m.isThinned())) continue;
-                distinct.AddMixed(mixed);
-            } else if (c == '>') {
-                inName = true;
-                bases = 0;
-            }
+            if (got < static_cast<std::streamsize>(blockBytes)) break;
         }
-        if (got < static_cast<std::streamsize>(block.size())) break;
+        endRecord();
+        estimate = distinct.Estimate();
+        exact = distinct.Exact();
+    } catch (const std::bad_alloc&) {
+        return 0;  // no room for the pass: the table grows instead
     }
     in.close();
-    // An estimate gets 5% more, six times its standard error: a table that
-    // came out too small would double, past what the same source through a
-    // pipe grows to.
-    const long long estimate = distinct.Exact()
-                                   ? static_cast<long long>(distinct.Estimate())
-                                   : static_cast<long long>(distinct.Estimate() * 1.05) + 16;
-    const long long entries = std::min(estimate, kmers);
-    Reserve(entries);
+    return ReserveForEstimate(estimate, exact, kmers);
+}
+
+template <class HashF, class LocT, class RepeatHashF>
+long long Mer2SequenceLocationMap<HashF, LocT, RepeatHashF>::ReserveForEstimate(double estimate,
+                                                                                bool exact,
+                                                                                long long kmers) {
+    // An estimate is widened by 5% both ways, above its worst error seen
+    // (3.6%; 0.9% RMS): the table is sized for the upper end, so that it
+    // does not grow, but never past the one that the lower end grows to
+    // through a pipe, so that it costs no more than the pipe. Both are
+    // bounded in floating point by the k-mers read: a crafted source whose
+    // keys all mix to small values drives the estimate towards 2^64.
+    const double bound = static_cast<double>(kmers);
+    const double most = exact ? estimate : estimate * 1.05 + 16;
+    const double fewest = exact ? estimate : estimate / 1.05;
+    const long long entries = static_cast<long long>(std::min(most, bound));
+    Reserve(entries, static_cast<long long>(std::min(fewest, bound)));
     return entries;
 }
 

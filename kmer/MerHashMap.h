@@ -71,15 +71,18 @@ inline std::uint32_t MerTableHash(const Mer& m) {
 //     and reads the entry's key only when they match, so probing for an
 //     absent key stays cheap, and growth moves only slots.
 //   - Memory: the slots are a SlotArray (toolkit/SlotArray.h), which
-//     doubles in place; the dense entries are EntryChunks
+//     grows in place; the dense entries are EntryChunks
 //     (toolkit/EntryChunks.h), chunks that never move.
 //   - Probing: a key's home is its table hash (MerTableHash) taken as a
 //     fraction of the table (HomeIn); linear probing from there, wrapping at
 //     the end. The load rule (Fits, LeastSlots) keeps at most 70% of the
-//     slots used; an insertion past it doubles the table in place (Grow),
-//     slots ending exactly where a copy into a fresh table twice the size
+//     slots used; an insertion past it grows the table in place (Grow) to
+//     the next power of two (twice its size, for a table that is one),
+//     slots ending exactly where a copy into a fresh table of that size
 //     would put them. reserve and shrink_to_fit rebuild the table at a size
-//     of their own (Rehash), which need not be a power of two.
+//     of their own (Rehash), which need not be a power of two; a table grown
+//     from there is back on the powers of two that growth from the
+//     smallest table reaches.
 //   - Iteration order: slot order for small values, so a map of counts
 //     filled the same way, from the same first size, iterates the same way
 //     (reserve changes that order); order of insertion for large values,
@@ -205,6 +208,8 @@ public:
 
     std::size_t size() const { return mSize; }
     bool empty() const { return mSize == 0; }
+    // Slots of the table, used or free.
+    std::size_t bucket_count() const { return mSlots.Size(); }
 
     iterator begin() { return iterator(this, 0); }
     iterator end() { return iterator(this, Positions()); }
@@ -238,7 +243,9 @@ public:
         const bool inserted = !Used(i);
         if (inserted) {
             if (!Fits(mSize + 1, mSlots.Size())) {
-                Grow();
+                // Once, but from a table just below a power of two.
+                do Grow();
+                while (!Fits(mSize + 1, mSlots.Size()));
                 i = Locate(m, hash);
             }
             if constexpr (kValueInSlot) {
@@ -266,11 +273,25 @@ public:
     // to that many never grows it; a table already as large stays as it is.
     // Throws std::bad_alloc when the memory cannot be had; the table still
     // holds every entry and may be used on.
-    void reserve(std::size_t entries) {
+    void reserve(std::size_t entries) { reserve(entries, entries); }
+    // The same for a count known to lie between fewest and entries, with no
+    // more slots than the table that growth reaches with fewest entries (a
+    // power of two): whatever the count turns out to be, the table is never
+    // larger than one grown for it. Where that table is the smaller, and
+    // more come than it holds, its first growth goes to the size for
+    // entries where that is below the next power of two (and so below the
+    // table grown for that count); the growths after it are the usual ones.
+    void reserve(std::size_t entries, std::size_t fewest) {
         // Beyond any real input; keeps the arithmetic below from overflowing.
-        if (entries > (std::size_t(1) << 40)) entries = std::size_t(1) << 40;
-        const std::size_t slots = LeastSlots(entries);
+        entries = std::min(entries, std::size_t(1) << 40);
+        fewest = std::min(fewest, entries);
+        const std::size_t most = LeastSlots(entries);
+        const std::size_t slots = fewest < entries ? std::min(most, SlotsFor(fewest)) : most;
         if (slots > mSlots.Size()) Rehash(slots);
+        // Below the next power of two, which a table grown for any count
+        // that this one cannot hold has reached.
+        const std::size_t size = mSlots.Size();
+        mGrowTo = most > size && most < GrownSize(size) ? most : 0;
         if constexpr (!kValueInSlot) mChunks.reserve((entries >> kChunkBits) + 1);
     }
 
@@ -281,6 +302,7 @@ public:
     void shrink_to_fit() {
         const std::size_t slots = std::max<std::size_t>(LeastSlots(mSize), 16);
         if (slots < mSlots.Size() / 4 * 3) Rehash(slots);
+        mGrowTo = 0;
     }
 
     // Asks for m's home slot to be brought into the cache, ahead of a lookup
@@ -298,6 +320,7 @@ public:
         std::vector<std::uint64_t>(UsedWords(mSlots.Size())).swap(mUsed);
         Chunks().Swap(mChunks);
         mSize = 0;
+        mGrowTo = 0;
     }
 
 private:
@@ -355,8 +378,9 @@ private:
     }
 
     // The table hash, taken as a fraction of the table: its top bits, for a
-    // power-of-two table. A key's home in a table of twice the size is
-    // therefore twice its home here or the slot after it, which Grow needs.
+    // power-of-two table. A key's home in a table r times the size (r at
+    // most 2) therefore lies within a slot of r times its home here, which
+    // keeps Grow's offsets small.
     static std::size_t HomeIn(std::uint32_t hash, std::size_t slots) {
         __extension__ typedef unsigned __int128 Wide;
         return static_cast<std::size_t>((static_cast<Wide>(hash) * slots) >> 32);
@@ -391,20 +415,30 @@ private:
             if constexpr (kValueInSlot) mUsed[i >> 6] |= std::uint64_t(1) << (i & 63);
         }
     }
-    // Doubles the table in place, every slot ending where Rehash to twice the
-    // size would put it (the same table, so the same iteration order).
+    // The size an insertion past the load rule grows a table of n slots to:
+    // the next power of two, twice n when n is one.
+    static std::size_t GrownSize(std::size_t n) {
+        std::size_t slots = 16;
+        while (slots <= n) slots *= 2;
+        return slots;
+    }
+
+    // Grows the table in place to the size reserve set aside, or else to
+    // GrownSize, every slot ending where Rehash
+    // to that size would put it (the same table, so the same iteration
+    // order).
     //
     // First pass, in slot order: the destination of each used slot in the
-    // doubled table, found by probing a bitmap of the doubled table's used
-    // slots (usedInDoubled), exactly as Rehash would. Each destination is
-    // kept as its offset from twice the slot's index, one signed byte: a
-    // key's home in the doubled table is twice its home here or the slot
-    // after it, so nearly every offset is small; the few others (long probe
-    // runs, a run wrapping past the table's end) are marked kFar and listed
-    // in farDestinations.
+    // grown table, found by probing a bitmap of the grown table's used slots
+    // (usedInGrown), exactly as Rehash would. Each destination is kept as
+    // its offset from the slot's index scaled to the grown table (Scaled:
+    // twice the index, for a doubling), one signed byte: a key's home in the
+    // grown table lies within a slot of its scaled home here, so nearly every
+    // offset is small; the few others (long probe runs, a run wrapping past
+    // the table's end) are marked kFar and listed in farDestinations.
     //
-    // Second pass, the array extended (its new half free), from the last slot
-    // down. It is correct because:
+    // Second pass, the array extended (its new part free), from the last
+    // slot down. It is correct because:
     //   - destinations are unique (the first pass gave each its own slot);
     //   - when slot j is reached, every slot above it has been moved, every
     //     slot below it not yet: an upward move (destination above j) lands
@@ -413,64 +447,72 @@ private:
     //   - a downward move could land on a slot not yet moved, so those few
     //     wait aside (movedDown) and are written last.
     void Grow() {
-        const std::size_t n = mSlots.Size(), slots = 2 * n;
+        const std::size_t n = mSlots.Size(), slots = mGrowTo > n ? mGrowTo : GrownSize(n);
+        mGrowTo = 0;
         // farDestinations numbers slots in 32 bits.
         if (slots > 0xFFFFFFFFu) {
             Rehash(slots);
             return;
         }
+        // Slot j scaled to the grown table: j * slots / n, from a ratio with
+        // 32 fraction bits (exactly 2 for a doubling). Both passes use it, so
+        // it need only be close.
+        __extension__ typedef unsigned __int128 Wide;
+        const std::uint64_t ratio = (static_cast<std::uint64_t>(slots) << 32) / n;
+        const auto Scaled = [ratio](std::size_t j) {
+            return static_cast<std::ptrdiff_t>((static_cast<Wide>(j) * ratio) >> 32);
+        };
         // Offsets of one signed byte: kFar (-128) marks a far destination,
         // the others (-127 to 127) are the offset itself.
         constexpr int kFar = -128;
         constexpr int kNearLimit = 128;
-        std::vector<std::uint64_t> usedInDoubled((slots + 63) / 64);
-        std::vector<std::int8_t> offsetFromDouble;
+        std::vector<std::uint64_t> usedInGrown((slots + 63) / 64);
+        std::vector<std::int8_t> offsetFromScaled;
         std::vector<std::uint32_t> farDestinations;
-        offsetFromDouble.reserve(mSize);
+        offsetFromScaled.reserve(mSize);
         for (std::size_t j = 0; j < n; ++j) {
             if (!Used(j)) continue;
             std::size_t i = HomeIn(HashOf(mSlots[j]), slots);
-            while (usedInDoubled[i >> 6] >> (i & 63) & 1)
+            while (usedInGrown[i >> 6] >> (i & 63) & 1)
                 if (++i == slots) i = 0;
-            usedInDoubled[i >> 6] |= std::uint64_t(1) << (i & 63);
-            const std::ptrdiff_t d =
-                static_cast<std::ptrdiff_t>(i) - static_cast<std::ptrdiff_t>(2 * j);
+            usedInGrown[i >> 6] |= std::uint64_t(1) << (i & 63);
+            const std::ptrdiff_t d = static_cast<std::ptrdiff_t>(i) - Scaled(j);
             if (d > kFar && d < kNearLimit) {
-                offsetFromDouble.push_back(static_cast<std::int8_t>(d));
+                offsetFromScaled.push_back(static_cast<std::int8_t>(d));
             } else {
-                offsetFromDouble.push_back(static_cast<std::int8_t>(kFar));
+                offsetFromScaled.push_back(static_cast<std::int8_t>(kFar));
                 farDestinations.push_back(static_cast<std::uint32_t>(i));
             }
         }
         // Large values tell a used slot by its own bytes: the bitmap is no
-        // longer needed, and is freed before the array doubles.
-        if constexpr (!kValueInSlot) std::vector<std::uint64_t>().swap(usedInDoubled);
-        mSlots.Double();
+        // longer needed, and is freed before the array grows.
+        if constexpr (!kValueInSlot) std::vector<std::uint64_t>().swap(usedInGrown);
+        mSlots.GrowTo(slots);
         std::vector<std::pair<Slot, std::uint32_t>> movedDown;
-        std::size_t next = offsetFromDouble.size(), nextFar = farDestinations.size();
+        std::size_t next = offsetFromScaled.size(), nextFar = farDestinations.size();
         for (std::size_t j = n; j-- > 0;) {
             if (!Used(j)) continue;
-            const int d = offsetFromDouble[--next];
+            const int d = offsetFromScaled[--next];
             const std::size_t i =
-                d == kFar ? farDestinations[--nextFar]
-                          : static_cast<std::size_t>(static_cast<std::ptrdiff_t>(2 * j) + d);
+                d == kFar ? farDestinations[--nextFar] : static_cast<std::size_t>(Scaled(j) + d);
             if (i == j) continue;
             if (i > j)
                 mSlots[i] = mSlots[j];
             else
                 movedDown.emplace_back(mSlots[j], static_cast<std::uint32_t>(i));
             // A slot left behind must read as free; small values are told
-            // used by the bitmap, which usedInDoubled replaces below.
+            // used by the bitmap, which usedInGrown replaces below.
             if constexpr (!kValueInSlot) mSlots[j] = Slot();
         }
         for (const auto& m : movedDown) mSlots[m.second] = m.first;
-        if constexpr (kValueInSlot) mUsed.swap(usedInDoubled);
+        if constexpr (kValueInSlot) mUsed.swap(usedInGrown);
     }
 
     SlotArray<Slot> mSlots;
     std::vector<std::uint64_t> mUsed;  // small values only: bit i set when slot i is used
     Chunks mChunks;                    // large values only, in order of insertion
     std::size_t mSize;
+    std::size_t mGrowTo = 0;  // slots of the next growth, set by reserve; 0: GrownSize
 };
 
 #endif

@@ -577,6 +577,79 @@ TEST_F(IndexTest, FileReservationFollowsTheDistinctKmersStored) {
     }
 }
 
+// The largest table an index reaches while the 32-mer keys are stored
+// into it, one location each, as a scan stores them (before the scan gives
+// back what it did not need).
+std::size_t PeakSlots(Index& index, const std::vector<std::uint64_t>& keys) {
+    MerRepeatModel<MerSymmetricHashF> model;
+    std::size_t peak = index.mLocationLists.bucket_count();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        Mer m;
+        m.mValue = keys[i];
+        index.AddMerLocation(m, 0, static_cast<int>(i), model);
+        peak = std::max(peak, index.mLocationLists.bucket_count());
+    }
+    return peak;
+}
+
+// Writes the 32-mer keys to path, one record each, every one twice, so that
+// the k-mers read bound an estimate only far above the count.
+void WriteKmerRecords(const std::string& path, const std::vector<std::uint64_t>& keys) {
+    std::string text;
+    for (int copy = 0; copy < 2; ++copy)
+        for (const std::uint64_t key : keys) {
+            Mer m;
+            m.mValue = key;
+            text += ">r\n" + m.ToString() + "\n";
+        }
+    std::ofstream(path) << text;
+}
+
+// A file's table is never larger than the one its pipe's table grows to,
+// however its estimate errs: close to a count just below a size at which
+// the table doubles (the upper end of the estimate alone would need the
+// doubled size), or well below the count (keys whose mixes lie above every
+// sampling threshold are never counted, and the table grows onto the pipe's
+// size, not to twice its own).
+TEST_F(IndexTest, FileTableNeverOutgrowsItsPipes) {
+    SetMers(32, 1, 0);
+    std::mt19937_64 rng(5);
+    std::vector<std::uint64_t> close(22800), low(40500);
+    for (std::uint64_t& k : close) k = rng();
+    for (std::uint64_t& k : low) k = rng();
+    for (int i = 0; i < 4500; ++i)
+        low.push_back(DistinctCounter::Unmix(rng() | (std::uint64_t(1) << 63)));
+    TempFolder dir;
+    const std::string path = dir.Path("source.fa");
+    for (const std::vector<std::uint64_t>* keys : {&close, &low}) {
+        const bool isLow = keys == &low;
+        SCOPED_TRACE(isLow ? "10% low" : "close, below a doubling");
+        WriteKmerRecords(path, *keys);
+        Index file, pipe;
+        const long long reserved = file.ReserveForFile(path);
+        const std::size_t filePeak = PeakSlots(file, *keys), pipePeak = PeakSlots(pipe, *keys);
+        EXPECT_LE(filePeak, pipePeak);
+        if (isLow)
+            EXPECT_LT(reserved, static_cast<long long>(keys->size()));
+        else
+            EXPECT_GT(reserved * 10, static_cast<long long>(pipePeak) * 7);
+    }
+}
+
+// Keys whose mixes are all small drive the estimate towards 2^64: the
+// k-mers read bound it, in floating point (converted to an integer first,
+// it was undefined, and came out negative, so that nothing was reserved).
+// A source built against the mix can thus cost what its k-mers read
+// reserve, which no real source does.
+TEST_F(IndexTest, AnEstimateNear2To64IsBoundedByTheKmersRead) {
+    SetMers(32, 1, 0);
+    std::vector<std::uint64_t> keys;
+    for (std::uint64_t m = 1; m <= 20000; ++m) keys.push_back(DistinctCounter::Unmix(m));
+    TempFolder dir;
+    WriteKmerRecords(dir.Path("source.fa"), keys);
+    EXPECT_EQ(index.ReserveForFile(dir.Path("source.fa")), 40000);
+}
+
 // A reservation larger than the memory allowed is skipped: the table grows
 // from its present size instead, and the index is the same.
 TEST_F(IndexTest, ReservationThatCannotBeHadIsSkipped) {

@@ -374,4 +374,46 @@ TEST_F(MerHashMapTest, ReservedAndGrownListsIterateInInsertionOrder) {
     }
 }
 
+// A table reserved for a count between fewest and entries is never larger
+// than the one growth reaches with the count that comes, when it comes to
+// at least fewest: it fits (fewer than the size at which the grown table
+// doubles), or grows once to the size for entries (more than that), or on to
+// the grown table's size (more than entries). The entries come through
+// every growth whole and in insertion order.
+TEST_F(MerHashMapTest, ReservedBetweenTwoCountsNeverOutgrowsAGrownTable) {
+    std::mt19937_64 rng(4);
+    std::vector<std::uint64_t> keys(30000);
+    for (std::uint64_t& k : keys) k = rng();
+    // 24,000 and 21,000 lie on both sides of 22,937, the most entries of a
+    // table of 32,768 slots.
+    const std::size_t entries = 24000, fewest = 21000;
+    for (const std::size_t n : {std::size_t(21000), std::size_t(22900), std::size_t(23500),
+                                std::size_t(24000), std::size_t(30000)}) {
+        SCOPED_TRACE(::testing::Message() << n << " entries");
+        MerHashMap<std::vector<int>, MerHashF> reserved, grown;
+        reserved.reserve(entries, fewest);
+        std::size_t reservedPeak = 0, grownPeak = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            reserved[Key(keys[i])].push_back(static_cast<int>(i));
+            grown[Key(keys[i])].push_back(static_cast<int>(i));
+            reservedPeak = std::max(reservedPeak, reserved.bucket_count());
+            grownPeak = std::max(grownPeak, grown.bucket_count());
+        }
+        EXPECT_LE(reservedPeak, grownPeak);
+        // Only a count past entries grows the table beyond the size for them
+        // (10/7 of them, and a slot).
+        if (n <= entries) {
+            EXPECT_LE(reservedPeak, entries * 10 / 7 + 2);
+        }
+        std::size_t at = 0;
+        for (const auto& e : reserved) {
+            ASSERT_EQ(e.first.mValue, keys[at]);
+            ASSERT_EQ(e.second, std::vector<int>{static_cast<int>(at)});
+            ++at;
+        }
+        ASSERT_EQ(at, n);
+        for (std::size_t i = 0; i < n; ++i) ASSERT_TRUE(reserved.count(Key(keys[i]))) << i;
+    }
+}
+
 }  // namespace

@@ -34,20 +34,24 @@ void ExpectPatternThenZero(const SlotArray<Slot12>& a, std::size_t patterned) {
             << "slot " << i << " of " << a.Size();
 }
 
-// Doubling keeps the contents and zeroes the new half, whatever the array
+// Growing keeps the contents and zeroes the new part, whatever the array
 // was and becomes: heap to heap, heap to mapping, mapping to mapping, from
-// sizes of whole pages and not (tables rebuilt at a reserved size are not).
-TEST(SlotArrayTest, DoublingKeepsContentsAndZeroesTheNewHalf) {
+// sizes of whole pages and not (tables rebuilt at a reserved size are not),
+// by doubling and by less (a reserved table grows to the next power of two).
+TEST(SlotArrayTest, GrowingKeepsContentsAndZeroesTheNewPart) {
     const std::size_t perHugePage = kHugePageBytes / sizeof(Slot12);
     for (std::size_t first : {std::size_t(16), perHugePage, perHugePage + 1, std::size_t(1000)}) {
         SCOPED_TRACE(::testing::Message() << "first size " << first);
         SlotArray<Slot12> a(first);
         ExpectPatternThenZero(a, 0);
-        while (a.Size() < 4 * perHugePage) {
+        for (bool doubling = true; a.Size() < 4 * perHugePage; doubling = !doubling) {
             Fill(a);
-            const std::size_t was = a.Size();
-            a.Double();
-            ASSERT_EQ(a.Size(), 2 * was);
+            const std::size_t was = a.Size(), to = doubling ? 2 * was : was + was / 3 + 1;
+            if (doubling)
+                a.Double();
+            else
+                a.GrowTo(to);
+            ASSERT_EQ(a.Size(), to);
             ExpectPatternThenZero(a, was);
         }
         // A copy and a move keep the contents as well.

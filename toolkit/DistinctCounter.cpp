@@ -2,6 +2,10 @@
 
 #include <cmath>
 
+DistinctCounter::DistinctCounter()
+    : mTable(MapPages(kSlots * sizeof(std::uint64_t))),
+      mSlots(static_cast<std::uint64_t*>(mTable.get())) {}
+
 void DistinctCounter::Keep(std::uint64_t mixed) {
     if (mixed == 0) {
         mKeptZero = true;
@@ -25,13 +29,31 @@ bool DistinctCounter::Place(std::uint64_t mixed) {
 void DistinctCounter::Halve() {
     // Once, nearly always.
     while (mKept > kCapacity) {
+        // A slot free before the drops, which no probe run crosses: at most
+        // kCapacity + 1 of the 2 * kCapacity slots are used.
+        std::size_t start = 0;
+        while (mSlots[start] != 0) ++start;
         ++mShift;
         mThreshold >>= 1;
-        std::vector<std::uint64_t> old(kSlots, 0);
-        old.swap(mSlots);
         mKept = 0;
-        for (const std::uint64_t s : old)
-            if (s != 0 && s <= mThreshold) mKept += Place(s);
+        for (std::size_t i = 0; i < kSlots; ++i) {
+            if (mSlots[i] > mThreshold)
+                mSlots[i] = 0;
+            else if (mSlots[i] != 0)
+                ++mKept;
+        }
+        // The dropped mixes leave gaps in the probe runs of those kept: each
+        // is placed again, in slot order from that free slot, so that its
+        // home comes before it. A mix then moves only towards its home, past
+        // slots already final, and the gap it leaves lies beyond them: every
+        // run from a home to its mix stays unbroken.
+        for (std::size_t step = 1; step < kSlots; ++step) {
+            const std::size_t i = (start + step) & (kSlots - 1);
+            const std::uint64_t kept = mSlots[i];
+            if (kept == 0) continue;
+            mSlots[i] = 0;
+            Place(kept);
+        }
     }
 }
 

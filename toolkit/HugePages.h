@@ -53,13 +53,21 @@ inline std::size_t WholePages(std::size_t bytes) {
 }
 
 // A zeroed private mapping of bytes (rounded up to whole pages) that starts
-// on a huge-page boundary; throws std::bad_alloc. The range is reserved with
-// a huge page to spare and trimmed at both ends, so the mapping holds no
-// address space beyond its own pages: under an address-space limit
-// (ulimit -v, a cluster scheduler's cap) it costs what it holds. No advice
-// is given here: callers advise once the mapping has its final extent.
+// on a huge-page boundary; throws std::bad_alloc. A kernel that places large
+// anonymous mappings on huge-page boundaries itself (Linux since 6.7, for
+// lengths of whole huge pages) gives one at once; otherwise the range is
+// reserved again with a huge page to spare and trimmed at both ends. Either
+// way the mapping holds no address space beyond its own pages: under an
+// address-space limit (ulimit -v, a cluster scheduler's cap) it costs what
+// it holds, and only the second way costs a huge page more while it is
+// made. No advice is given here: callers advise once the mapping has its
+// final extent.
 inline void* MapOnHugeBoundary(std::size_t bytes) {
     bytes = WholePages(bytes);
+    void* exact = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (exact == MAP_FAILED) throw std::bad_alloc();
+    if ((reinterpret_cast<std::uintptr_t>(exact) & (kHugePageBytes - 1)) == 0) return exact;
+    munmap(exact, bytes);
     const std::size_t span = bytes + kHugePageBytes;
     void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) throw std::bad_alloc();
@@ -71,6 +79,26 @@ inline void* MapOnHugeBoundary(std::size_t bytes) {
     if (base + span > at + bytes)
         munmap(reinterpret_cast<void*>(at + bytes), base + span - (at + bytes));
     return reinterpret_cast<void*>(at);
+}
+
+// Frees a mapping that MapPages made.
+struct PagesDeleter {
+    std::size_t mBytes = 0;
+    void operator()(void* at) const noexcept { munmap(at, mBytes); }
+};
+typedef std::unique_ptr<void, PagesDeleter> MappedPages;
+
+// A zeroed private mapping of bytes (rounded up to whole pages) of its own;
+// throws std::bad_alloc. For a short-lived buffer that should leave nothing
+// behind: freed, a mapping goes back whole, where a heap block leaves the
+// heap as large as it was, and freeing a block above malloc's mapping
+// threshold raises that threshold (glibc), so that later mid-sized blocks
+// come from the heap and fragment it.
+inline MappedPages MapPages(std::size_t bytes) {
+    bytes = WholePages(bytes);
+    void* at = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (at == MAP_FAILED) throw std::bad_alloc();
+    return MappedPages(at, PagesDeleter{bytes});
 }
 
 // Frees what AllocateHugeBlock returned: a block of a huge page or more is a

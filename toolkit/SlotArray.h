@@ -1,10 +1,10 @@
-// A zeroed array of trivially copyable slots that doubles in place, for an
+// A zeroed array of trivially copyable slots that grows in place, for an
 // open-addressing hash table: a small array is a heap block; one of a huge
 // page or more is a mapping of its own on a huge-page boundary, in whole
 // huge pages and marked for huge pages (fewer page faults and TLB misses on
-// a table probed at random), which doubles by mremap: the kernel extends the
+// a table probed at random), which grows by mremap: the kernel extends the
 // mapping where it lies, or moves its pages under a larger range, and the
-// new half comes zeroed from it: nothing is copied or cleared, and only the
+// new part comes zeroed from it: nothing is copied or cleared, and only the
 // growth is charged as address space. The array's size alone tells which of
 // the two it is. Linux only (mremap).
 
@@ -61,25 +61,27 @@ public:
         std::swap(mAt, o.mAt);
         std::swap(mN, o.mN);
     }
-    // Doubles the array: the first half keeps its contents, the new half is
-    // all zero bytes. Slots may move: pointers into the array are stale.
-    void Double() {
+    // Grows the array to n slots, n above its size: the slots it had keep
+    // their contents, the new ones are all zero bytes. Slots may move:
+    // pointers into the array are stale.
+    void GrowTo(std::size_t n) {
         const std::size_t bytes = mN * sizeof(Slot);
         if (Mapped(mN)) {
-            mAt = static_cast<Slot*>(Remap(mAt, MappedBytes(mN), MappedBytes(2 * mN)));
-        } else if (Mapped(2 * mN)) {
-            void* grown = MapAligned(MappedBytes(2 * mN));
+            mAt = static_cast<Slot*>(Remap(mAt, MappedBytes(mN), MappedBytes(n)));
+        } else if (Mapped(n)) {
+            void* grown = MapAligned(MappedBytes(n));
             std::memcpy(grown, static_cast<void*>(mAt), bytes);
             std::free(mAt);
             mAt = static_cast<Slot*>(grown);
         } else {
-            void* grown = std::realloc(static_cast<void*>(mAt), 2 * bytes);
+            void* grown = std::realloc(static_cast<void*>(mAt), n * sizeof(Slot));
             if (!grown) throw std::bad_alloc();
             mAt = static_cast<Slot*>(grown);
-            std::memset(static_cast<void*>(mAt + mN), 0, bytes);
+            std::memset(static_cast<void*>(mAt + mN), 0, n * sizeof(Slot) - bytes);
         }
-        mN *= 2;
+        mN = n;
     }
+    void Double() { GrowTo(2 * mN); }
     std::size_t Size() const { return mN; }
     Slot& operator[](std::size_t i) { return mAt[i]; }
     const Slot& operator[](std::size_t i) const { return mAt[i]; }
@@ -89,7 +91,7 @@ private:
     static bool Mapped(std::size_t n) { return n * sizeof(Slot) >= kHugePageBytes; }
     // The length of the mapping of a mapped array of n slots: whole huge
     // pages. The bytes past the last slot are never written, so they are
-    // still zero when a doubling makes them slots.
+    // still zero when a growth makes them slots.
     static std::size_t MappedBytes(std::size_t n) {
         return (n * sizeof(Slot) + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
     }
